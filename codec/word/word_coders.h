@@ -1,0 +1,16 @@
+// Coders of the word methods, which need no dictionary.
+#ifndef REDUCT_WORD_CODERS_H
+#define REDUCT_WORD_CODERS_H
+
+#include "entry/codec_context.h"
+
+namespace reduct {
+
+CodecResult EncodeWord16Run(const CodecContext& ctx) noexcept;  // method 2
+CodecResult DecodeWord16Run(const CodecContext& ctx) noexcept;
+CodecResult EncodeWord32Run(const CodecContext& ctx) noexcept;  // method 10
+CodecResult DecodeWord32Run(const CodecContext& ctx) noexcept;
+
+}  // namespace reduct
+
+#endif  // REDUCT_WORD_CODERS_H

@@ -1,0 +1,22 @@
+// Writes the bundled sample series as raw files, one per kind, so they can
+// be fed to other tools: reduct-samples [DIR]
+#include <cstdio>
+#include <string>
+
+#include "samples.h"
+
+int main(int argc, char** argv) {
+    const std::string dir = argc > 1 ? argv[1] : ".";
+    for (const auto& s : reduct::samples::generateAll()) {
+        const std::string path = dir + "/" + s.name + ".bin";
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (f == nullptr || std::fwrite(s.bytes.data(), 1, s.bytes.size(), f) != s.bytes.size()) {
+            std::fprintf(stderr, "reduct-samples: cannot write %s\n", path.c_str());
+            if (f != nullptr) std::fclose(f);
+            return 1;
+        }
+        std::fclose(f);
+        std::printf("%-12s %9zu bytes\n", path.c_str(), s.bytes.size());
+    }
+    return 0;
+}
