@@ -188,7 +188,7 @@ std::vector<Sample> generateAll(double scale) {
 std::vector<int> methodsFor(Kind kind) {
     switch (kind) {
         case Kind::Time: return {0};
-        case Kind::Word16: return {2, 3, 13, 11};
+        case Kind::Word16: return {2, 10, 3, 13, 11};
         case Kind::Adc12: return {2, 3, 13, 11};
         case Kind::Int32: return {1, 10, 4};
         case Kind::Float32: return {12, 6, 10};
