@@ -202,8 +202,8 @@ std::vector<std::uint8_t> methodSource(const Sample& sample, int method) {
     if (method != 6 || sample.kind != Kind::Float32) return sample.bytes;
     std::vector<std::uint8_t> src;
     src.reserve(sample.bytes.size() + 8);
-    append<std::int32_t>(src, FLOAT_RANGE_LOW);
-    append<std::int32_t>(src, FLOAT_RANGE_HIGH);
+    append<std::int32_t>(src, sample.rangeLow);
+    append<std::int32_t>(src, sample.rangeHigh);
     src.insert(src.end(), sample.bytes.begin(), sample.bytes.end());
     return src;
 }

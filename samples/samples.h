@@ -31,6 +31,9 @@ struct Sample {
     Kind kind;
     std::size_t recordSize;
     std::vector<std::uint8_t> bytes;
+    // The range a quantising method (6) states ahead of float samples.
+    std::int32_t rangeLow = FLOAT_RANGE_LOW;
+    std::int32_t rangeHigh = FLOAT_RANGE_HIGH;
 };
 
 // The names used on command lines and in tables: time, u16, adc12, i32, f32, f64, flag.
@@ -46,9 +49,9 @@ std::vector<Sample> generateAll(double scale = 1.0);
 // The methods that apply to a kind, in the order tables show them.
 std::vector<int> methodsFor(Kind kind);
 
-// The source a method takes for a kind: method 6 wants the float range
-// (two signed 32-bit bounds) ahead of the samples; every other method takes
-// the samples as they are.
+// The source a method takes for a kind: method 6 wants the sample's float
+// range (two signed 32-bit bounds) ahead of the samples; every other method
+// takes the samples as they are.
 std::vector<std::uint8_t> methodSource(const Sample& sample, int method);
 
 }  // namespace reduct::samples

@@ -1,0 +1,319 @@
+#include "bench_core.h"
+
+#include <reduct/codec.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#if defined(REDUCT_HAVE_ZSTD)
+#include <zstd.h>
+#endif
+#if defined(REDUCT_HAVE_LZ4)
+#include <lz4.h>
+#endif
+
+namespace reduct::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using reduct::samples::Kind;
+using reduct::samples::Sample;
+
+const char* const METHOD_NAMES[] = {
+    "CM_REGULAR_TIME",  "CM_INT32_DELTA_RUN", "CM_WORD16_RUN",      "CM_DELTA16_LZW",
+    "CM_DELTA32_LZW",   "CM_BIT_PACK",        "CM_FLOAT_LZW",       "CM_DOUBLE_LZW",
+    "CM_DELTA16_LZW_2", "CM_DELTA32_LZW_2",   "CM_WORD32_RUN",      "CM_SIGNED12_LZW",
+    "CM_FLOAT_SPLIT_LZW", "CM_BYTE_PLANE_LZW"};
+
+// Runs op until minTime has passed (at least twice) and returns the best
+// time of one run, in seconds.
+template <typename Op>
+double bestTime(double minTime, Op&& op) {
+    double best = 1e30, total = 0;
+    int runs = 0;
+    while (runs < 2 || total < minTime) {
+        const auto t0 = Clock::now();
+        op();
+        const double t = std::chrono::duration<double>(Clock::now() - t0).count();
+        best = std::min(best, t);
+        total += t;
+        ++runs;
+    }
+    return best;
+}
+
+double mbps(std::size_t bytes, double seconds) {
+    return static_cast<double>(bytes) / std::max(seconds, 1e-9) / 1e6;
+}
+
+template <typename T>
+T at(const std::vector<std::uint8_t>& b, std::size_t i) {
+    T v;
+    std::memcpy(&v, b.data() + i * sizeof(T), sizeof(T));
+    return v;
+}
+
+// The largest difference between source and decoded samples, in the unit
+// of the sample kind (milliseconds for timestamps, value units otherwise).
+double largestError(Kind kind, int method, const std::vector<std::uint8_t>& src,
+                    const std::vector<std::uint8_t>& back) {
+    const std::size_t skip = method == CM_FLOAT_LZW ? 8 : 0;  // the range header
+    if (back.size() != src.size() || src.size() < skip) return INFINITY;
+    std::vector<std::uint8_t> s(src.begin() + static_cast<std::ptrdiff_t>(skip), src.end());
+    std::vector<std::uint8_t> d(back.begin() + static_cast<std::ptrdiff_t>(skip), back.end());
+    double worst = 0;
+    auto note = [&](double e) {
+        if (std::isnan(e)) e = INFINITY;
+        worst = std::max(worst, e);
+    };
+    switch (kind) {
+        case Kind::Time:
+            for (std::size_t i = 0; i < s.size() / 6; ++i) {
+                std::uint32_t s1, s2;
+                std::uint16_t m1, m2;
+                std::memcpy(&s1, s.data() + i * 6, 4);
+                std::memcpy(&m1, s.data() + i * 6 + 4, 2);
+                std::memcpy(&s2, d.data() + i * 6, 4);
+                std::memcpy(&m2, d.data() + i * 6 + 4, 2);
+                note(std::fabs((s1 * 1000.0 + m1) - (s2 * 1000.0 + m2)));
+            }
+            break;
+        case Kind::Word16:
+        case Kind::Adc12:
+            for (std::size_t i = 0; i < s.size() / 2; ++i)
+                note(std::fabs(double(at<std::uint16_t>(s, i)) - double(at<std::uint16_t>(d, i))));
+            break;
+        case Kind::Int32:
+            for (std::size_t i = 0; i < s.size() / 4; ++i)
+                note(std::fabs(double(at<std::int32_t>(s, i)) - double(at<std::int32_t>(d, i))));
+            break;
+        case Kind::Float32:
+            for (std::size_t i = 0; i < s.size() / 4; ++i)
+                note(std::fabs(double(at<float>(s, i)) - double(at<float>(d, i))));
+            break;
+        case Kind::Float64:
+            for (std::size_t i = 0; i < s.size() / 8; ++i) note(std::fabs(at<double>(s, i) - at<double>(d, i)));
+            break;
+        case Kind::Flags:
+            for (std::size_t i = 0; i < s.size(); ++i) note((s[i] != 0) != (d[i] != 0) ? 1.0 : 0.0);
+            break;
+    }
+    return worst;
+}
+
+Row zlibRow(const std::vector<std::uint8_t>& src, int level, double minTime) {
+    Row row;
+    row.codec = "zlib level " + std::to_string(level);
+    const uLongf bound = compressBound(static_cast<uLong>(src.size()));
+    std::vector<Bytef> packed(bound), back(src.size());
+    uLongf packedLen = bound;
+    const double te = bestTime(minTime, [&] {
+        packedLen = bound;
+        compress2(packed.data(), &packedLen, src.data(), static_cast<uLong>(src.size()), level);
+    });
+    uLongf backLen = static_cast<uLongf>(back.size());
+    const double td = bestTime(minTime, [&] {
+        backLen = static_cast<uLongf>(back.size());
+        uncompress(back.data(), &backLen, packed.data(), packedLen);
+    });
+    row.codedBytes = packedLen;
+    row.ratio = static_cast<double>(src.size()) / static_cast<double>(packedLen);
+    row.encMBs = mbps(src.size(), te);
+    row.decMBs = mbps(src.size(), td);
+    row.exact = backLen == src.size() && std::equal(back.begin(), back.end(), src.begin());
+    row.check = row.exact ? "exact" : "MISMATCH";
+    return row;
+}
+
+#if defined(REDUCT_HAVE_ZSTD)
+Row zstdRow(const std::vector<std::uint8_t>& src, int level, double minTime) {
+    Row row;
+    row.codec = "zstd level " + std::to_string(level);
+    std::vector<std::uint8_t> packed(ZSTD_compressBound(src.size())), back(src.size());
+    std::size_t n = 0, m = 0;
+    const double te = bestTime(minTime, [&] {
+        n = ZSTD_compress(packed.data(), packed.size(), src.data(), src.size(), level);
+    });
+    const double td = bestTime(minTime, [&] { m = ZSTD_decompress(back.data(), back.size(), packed.data(), n); });
+    row.codedBytes = n;
+    row.ratio = static_cast<double>(src.size()) / static_cast<double>(n);
+    row.encMBs = mbps(src.size(), te);
+    row.decMBs = mbps(src.size(), td);
+    row.exact = m == src.size() && back == src;
+    row.check = row.exact ? "exact" : "MISMATCH";
+    return row;
+}
+#endif
+
+#if defined(REDUCT_HAVE_LZ4)
+Row lz4Row(const std::vector<std::uint8_t>& src, double minTime) {
+    Row row;
+    row.codec = "lz4";
+    const int srcLen = static_cast<int>(src.size());
+    std::vector<char> packed(static_cast<std::size_t>(LZ4_compressBound(srcLen)));
+    std::vector<std::uint8_t> back(src.size());
+    int n = 0, m = 0;
+    const char* s = reinterpret_cast<const char*>(src.data());
+    const double te = bestTime(minTime, [&] {
+        n = LZ4_compress_default(s, packed.data(), srcLen, static_cast<int>(packed.size()));
+    });
+    const double td = bestTime(minTime, [&] {
+        m = LZ4_decompress_safe(packed.data(), reinterpret_cast<char*>(back.data()), n, srcLen);
+    });
+    row.codedBytes = static_cast<std::size_t>(n);
+    row.ratio = static_cast<double>(src.size()) / n;
+    row.encMBs = mbps(src.size(), te);
+    row.decMBs = mbps(src.size(), td);
+    row.exact = m == srcLen && back == src;
+    row.check = row.exact ? "exact" : "MISMATCH";
+    return row;
+}
+#endif
+
+Row methodRow(const Sample& s, int m, double minTime) {
+    Row row;
+    row.method = m;
+    row.codec = std::to_string(m) + " " + METHOD_NAMES[m];
+    row.lossless = methodIsLossless(m);
+    const std::vector<std::uint8_t> src = reduct::samples::methodSource(s, m);
+    const auto srcLen = static_cast<std::int32_t>(src.size());
+    std::vector<std::uint8_t> coded(src.size() * 2 + 1024);
+    const auto cap = static_cast<std::int32_t>(coded.size());
+    CodecResult r = Encode(src.data(), srcLen, m, 0, coded.data(), cap);
+    row.status = r.status;
+    if (r.status == CODEC_BAD_METHOD) {
+        row.check = "not built";
+        return row;
+    }
+    if (r.status != CODEC_OK) {
+        row.check = r.status == CODEC_BAD_VALUE ? "not codable (value)"
+                    : r.status == CODEC_BAD_LENGTH ? "not codable (length)"
+                    : r.status == CODEC_TIME_ORDER ? "not codable (time order)"
+                                                   : "ENCODE FAILED";
+        return row;
+    }
+    const std::int32_t codedLen = r.length;
+    const double te = bestTime(minTime, [&] { Encode(src.data(), srcLen, m, 0, coded.data(), cap); });
+    std::vector<std::uint8_t> back(src.size() + 64);
+    CodecResult d{};
+    const double td = bestTime(minTime, [&] {
+        d = Decode(coded.data(), codedLen, m, back.data(), static_cast<std::int32_t>(back.size()));
+    });
+    row.codedBytes = static_cast<std::size_t>(codedLen);
+    row.ratio = static_cast<double>(src.size()) / codedLen;
+    row.encMBs = mbps(src.size(), te);
+    row.decMBs = mbps(src.size(), td);
+    if (d.status != CODEC_OK) {
+        row.check = "DECODE FAILED";
+        return row;
+    }
+    back.resize(static_cast<std::size_t>(d.length));
+    row.exact = back == src;
+    if (!row.exact) row.maxError = largestError(s.kind, m, src, back);
+    row.check = row.exact ? "exact" : row.lossless ? "MISMATCH" : "lossy";
+    return row;
+}
+
+bool failed(const Row& r) {
+    return r.check == "MISMATCH" || r.check == "DECODE FAILED" || r.check == "ENCODE FAILED";
+}
+
+}  // namespace
+
+const char* methodName(int method) {
+    return method >= 0 && method <= MAX_METHOD ? METHOD_NAMES[method] : "?";
+}
+
+bool methodIsLossless(int method) {
+    return method != CM_REGULAR_TIME && method != CM_BIT_PACK && method != CM_FLOAT_LZW &&
+           method != CM_DOUBLE_LZW;
+}
+
+bool otherCodecsAvailable() {
+#if defined(REDUCT_HAVE_ZSTD) || defined(REDUCT_HAVE_LZ4)
+    return true;
+#else
+    return false;
+#endif
+}
+
+Report measure(const Sample& s, const Options& o) {
+    Report rep;
+    rep.name = s.name;
+    rep.kind = std::string(reduct::samples::kindName(s.kind));
+    rep.bytes = s.bytes.size();
+    for (int level : o.zlibLevels) {
+        rep.rows.push_back(zlibRow(s.bytes, level, o.minTime));
+        if (level == 1) {
+            rep.zlib1EncMBs = rep.rows.back().encMBs;
+            rep.zlib1DecMBs = rep.rows.back().decMBs;
+        }
+    }
+    if (o.otherCodecs) {
+#if defined(REDUCT_HAVE_ZSTD)
+        rep.rows.push_back(zstdRow(s.bytes, 1, o.minTime));
+        rep.rows.push_back(zstdRow(s.bytes, 3, o.minTime));
+#endif
+#if defined(REDUCT_HAVE_LZ4)
+        rep.rows.push_back(lz4Row(s.bytes, o.minTime));
+#endif
+    }
+    std::vector<int> methods = o.methods;
+    if (methods.empty()) methods = reduct::samples::methodsFor(s.kind);
+    for (int m : methods) {
+        if (m < 0 || m > MAX_METHOD) continue;
+        rep.rows.push_back(methodRow(s, m, o.minTime));
+        if (failed(rep.rows.back())) ++rep.failures;
+    }
+    return rep;
+}
+
+void printTable(std::FILE* out, const Report& rep) {
+    std::fprintf(out, "\n%s (%s): %zu bytes\n", rep.name.c_str(), rep.kind.c_str(), rep.bytes);
+    std::fprintf(out, "  %-24s %9s %10s %10s %9s %9s %9s  %s\n", "method", "ratio", "enc MB/s",
+                 "dec MB/s", "enc/z1c", "dec/z1c", "dec/infl", "round trip");
+    for (const Row& r : rep.rows) {
+        if (r.method < 0) {
+            std::fprintf(out, "  %-24s %9.2f %10.0f %10.0f\n", r.codec.c_str(), r.ratio, r.encMBs, r.decMBs);
+        } else if (r.codedBytes == 0) {
+            std::fprintf(out, "  %-24s %9s  %s\n", r.codec.c_str(), "-", r.check.c_str());
+        } else {
+            char check[64];
+            if (r.check == "lossy") std::snprintf(check, sizeof check, "lossy, max error %g", r.maxError);
+            else std::snprintf(check, sizeof check, "%s", r.check.c_str());
+            const double z1e = rep.zlib1EncMBs > 0 ? rep.zlib1EncMBs : 1;
+            const double z1d = rep.zlib1DecMBs > 0 ? rep.zlib1DecMBs : 1;
+            std::fprintf(out, "  %-24s %9.2f %10.0f %10.0f %8.1fx %8.1fx %8.1fx  %s\n", r.codec.c_str(),
+                         r.ratio, r.encMBs, r.decMBs, r.encMBs / z1e, r.decMBs / z1e, r.decMBs / z1d, check);
+        }
+    }
+}
+
+void printJson(std::FILE* out, const std::vector<Report>& reports) {
+    std::fprintf(out, "{\"zlib\":\"%s\",\"samples\":[", zlibVersion());
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const Report& rep = reports[i];
+        std::string name;
+        for (char c : rep.name) {
+            if (c == '"' || c == '\\') name += '\\';
+            if (static_cast<unsigned char>(c) >= 0x20) name += c;
+        }
+        std::fprintf(out, "%s{\"name\":\"%s\",\"kind\":\"%s\",\"bytes\":%zu,\"results\":[", i ? "," : "",
+                     name.c_str(), rep.kind.c_str(), rep.bytes);
+        for (std::size_t j = 0; j < rep.rows.size(); ++j) {
+            const Row& r = rep.rows[j];
+            std::fprintf(out,
+                         "%s{\"codec\":\"%s\",\"method\":%d,\"coded_bytes\":%zu,\"ratio\":%.4f,"
+                         "\"encode_mb_s\":%.1f,\"decode_mb_s\":%.1f,\"check\":\"%s\",\"max_error\":%.9g}",
+                         j ? "," : "", r.codec.c_str(), r.method, r.codedBytes, r.ratio, r.encMBs, r.decMBs,
+                         r.check.c_str(), std::isfinite(r.maxError) ? r.maxError : -1.0);
+        }
+        std::fprintf(out, "]}");
+    }
+    std::fprintf(out, "]}\n");
+}
+
+}  // namespace reduct::bench
