@@ -100,7 +100,12 @@ TEST(SharedLibrary, LoadsByNameAndResolvesTheFourExports) {
     EXPECT_EQ(lib.byOrdinal(3), reinterpret_cast<void*>(get));
     EXPECT_EQ(lib.byOrdinal(4), reinterpret_cast<void*>(set));
     roundTrip(as<EncodeFn>(lib.byOrdinal(2)), as<DecodeFn>(lib.byOrdinal(1)));
+    EXPECT_EQ(lib.byOrdinal(5), lib.byName("EncodeBound"));
 #endif
+    using BoundFn = std::int64_t (*)(std::int32_t, std::int32_t);
+    auto bound = as<BoundFn>(lib.byName("EncodeBound"));
+    ASSERT_NE(bound, nullptr);
+    EXPECT_EQ(bound(CM_WORD16_RUN, 10), 20);
 }
 
 TEST(SharedLibrary, ExportsNothingButTheContract) {

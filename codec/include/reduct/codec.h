@@ -88,6 +88,13 @@ REDUCT_API int32_t SetMaxDeltaValue(double value);
  * returns 0 and leaves *value untouched before that. */
 REDUCT_API int32_t GetMaxDeltaValue(double* value);
 
+/* The largest coded length Encode can produce with `method` for any source
+ * of srcLen bytes: a destination of this size never overflows. Returns 0
+ * for a method outside 0..13 or srcLen below 1. The result is 64-bit since
+ * the bound of a long source can exceed what one call may produce (such a
+ * call answers CODEC_BAD_LENGTH). */
+REDUCT_API int64_t EncodeBound(int32_t method, int32_t srcLen);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

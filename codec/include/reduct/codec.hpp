@@ -73,11 +73,20 @@ inline std::int32_t sourceLength(std::size_t n) noexcept {
 
 }  // namespace detail
 
+// The largest coded length `method` can produce for `srcLen` source bytes
+// (0 for an unknown method or an empty source).
+inline std::int64_t encodeBound(int method, std::size_t srcLen) noexcept {
+    const std::int32_t len = detail::sourceLength(srcLen);
+    return len < 1 ? 0 : EncodeBound(method, len);
+}
+
 // Codes `src` with `method`.
 inline Coded encode(std::span<const std::uint8_t> src, int method) {
     const std::int32_t len = detail::sourceLength(src.size());
     if (len < 1) return Coded{CODEC_BAD_LENGTH, {}};
-    return detail::runSized(src.size() * 2 + 64, [&](std::uint8_t* dst, std::int32_t cap) {
+    const std::int64_t bound = EncodeBound(method, len);
+    const std::size_t guess = bound > 0 ? static_cast<std::size_t>(bound) : src.size() * 2 + 64;
+    return detail::runSized(guess, [&](std::uint8_t* dst, std::int32_t cap) {
         return Encode(src.data(), len, method, 0, dst, cap);
     });
 }
