@@ -78,13 +78,38 @@ CodecResult DecodeRegularTime(const CodecContext& ctx) noexcept {
     std::uint8_t* p = ctx.dst;
     store32(p, s);
     store16(p + 4, m);
-    for (std::uint32_t k = 1; k < count; ++k) {
-        p += RECORD;
+    std::uint32_t k = 1;
+    // Every step adds the interval to the milliseconds in 16 bits, then
+    // carries whole seconds.
+    auto step = [&]() noexcept {
         const auto t = static_cast<std::uint16_t>(m + interval);
         s += t / 1000u;
         m = static_cast<std::uint16_t>(t % 1000u);
+        p += RECORD;
         store32(p, s);
         store16(p + 4, m);
+    };
+    if (k < count) {
+        step();  // the first record's milliseconds may be 1000 or more
+        ++k;
+    }
+    if (interval <= 0xFFFFu - 999u) {
+        // From here on m < 1000, so m + interval never wraps 16 bits and the
+        // step is whole seconds plus a remainder with at most one carry.
+        const std::uint32_t wholeSeconds = interval / 1000u;
+        const std::uint32_t rest = interval % 1000u;
+        std::uint32_t ms = m;
+        for (; k < count; ++k) {
+            ms += rest;
+            const std::uint32_t carry = ms >= 1000u ? 1u : 0u;
+            ms -= carry * 1000u;
+            s += wholeSeconds + carry;
+            p += RECORD;
+            store32(p, s);
+            store16(p + 4, static_cast<std::uint16_t>(ms));
+        }
+    } else {
+        for (; k < count; ++k) step();
     }
     return decodedLength(length);
 }
