@@ -10,6 +10,7 @@
 // lossless method that does not give its source back makes the run fail.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -88,6 +89,9 @@ int main(int argc, char** argv) {
         failures += reports.back().failures;
         if (!json) reduct::bench::printTable(stdout, reports.back());
     }
+    const bool timeMethod =
+        options.methods.empty() || std::find(options.methods.begin(), options.methods.end(), 0) != options.methods.end();
+    if (!json && file.empty() && timeMethod && !reduct::bench::timeRegularDay(stdout, options.minTime)) ++failures;
     if (json) {
         reduct::bench::printJson(stdout, reports);
     } else if (failures == 0) {

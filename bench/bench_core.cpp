@@ -292,6 +292,28 @@ void printTable(std::FILE* out, const Report& rep) {
     }
 }
 
+bool timeRegularDay(std::FILE* out, double minTime) {
+    constexpr std::uint32_t RECORDS = 86400;
+    std::vector<std::uint8_t> day(RECORDS * 6);
+    for (std::uint32_t i = 0; i < RECORDS; ++i) {
+        const std::uint32_t seconds = 1'796'947'200u + i;
+        std::memcpy(day.data() + i * 6, &seconds, 4);
+        std::memset(day.data() + i * 6 + 4, 0, 2);
+    }
+    const auto len = static_cast<std::int32_t>(day.size());
+    std::uint8_t header[12];
+    std::vector<std::uint8_t> back(day.size());
+    CodecResult e{}, d{};
+    const double te = bestTime(minTime, [&] { e = Encode(day.data(), len, CM_REGULAR_TIME, 0, header, 12); });
+    if (e.status == CODEC_BAD_METHOD) return true;
+    const double td = bestTime(minTime, [&] { d = Decode(header, 12, CM_REGULAR_TIME, back.data(), len); });
+    const bool same = e.status == CODEC_OK && d.status == CODEC_OK && back == day;
+    std::fprintf(out, "\n%2d %s, one day of 1 s timestamps (%u records): encode %.3f us, decode %.1f us  %s\n",
+                 CM_REGULAR_TIME, METHOD_NAMES[CM_REGULAR_TIME], RECORDS, te * 1e6, td * 1e6,
+                 same ? "exact" : "MISMATCH");
+    return same;
+}
+
 void printJson(std::FILE* out, const std::vector<Report>& reports) {
     std::fprintf(out, "{\"zlib\":\"%s\",\"samples\":[", zlibVersion());
     for (std::size_t i = 0; i < reports.size(); ++i) {

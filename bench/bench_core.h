@@ -48,6 +48,10 @@ bool otherCodecsAvailable();
 Report measure(const reduct::samples::Sample& sample, const Options& options);
 
 void printTable(std::FILE* out, const Report& report);
+
+// Method 0 on one day of regular 1 s timestamps, in microseconds per call;
+// prints one line and answers whether the round trip was exact.
+bool timeRegularDay(std::FILE* out, double minTime);
 void printJson(std::FILE* out, const std::vector<Report>& reports);
 
 }  // namespace reduct::bench

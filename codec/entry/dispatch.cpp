@@ -11,12 +11,12 @@ CodecResult NotAvailable(const CodecContext&) noexcept { return codecStatus(CODE
 }  // namespace
 
 const MethodCoders METHOD_TABLE[MAX_METHOD + 1] = {
-    /*  0 CM_REGULAR_TIME    */ {NotAvailable, NotAvailable},
-    /*  1 CM_INT32_DELTA_RUN */ {NotAvailable, NotAvailable},
+    /*  0 CM_REGULAR_TIME    */ {EncodeRegularTime, DecodeRegularTime},
+    /*  1 CM_INT32_DELTA_RUN */ {EncodeInt32DeltaRun, DecodeInt32DeltaRun},
     /*  2 CM_WORD16_RUN      */ {EncodeWord16Run, DecodeWord16Run},
     /*  3 CM_DELTA16_LZW     */ {NotAvailable, NotAvailable},
     /*  4 CM_DELTA32_LZW     */ {NotAvailable, NotAvailable},
-    /*  5 CM_BIT_PACK        */ {NotAvailable, NotAvailable},
+    /*  5 CM_BIT_PACK        */ {EncodeBitPack, DecodeBitPack},
     /*  6 CM_FLOAT_LZW       */ {NotAvailable, NotAvailable},
     /*  7 CM_DOUBLE_LZW      */ {NotAvailable, NotAvailable},
     /*  8 CM_DELTA16_LZW_2   */ {NotAvailable, NotAvailable},

@@ -10,6 +10,12 @@ CodecResult EncodeWord16Run(const CodecContext& ctx) noexcept;  // method 2
 CodecResult DecodeWord16Run(const CodecContext& ctx) noexcept;
 CodecResult EncodeWord32Run(const CodecContext& ctx) noexcept;  // method 10
 CodecResult DecodeWord32Run(const CodecContext& ctx) noexcept;
+CodecResult EncodeRegularTime(const CodecContext& ctx) noexcept;  // method 0
+CodecResult DecodeRegularTime(const CodecContext& ctx) noexcept;
+CodecResult EncodeInt32DeltaRun(const CodecContext& ctx) noexcept;  // method 1
+CodecResult DecodeInt32DeltaRun(const CodecContext& ctx) noexcept;
+CodecResult EncodeBitPack(const CodecContext& ctx) noexcept;  // method 5
+CodecResult DecodeBitPack(const CodecContext& ctx) noexcept;
 
 }  // namespace reduct
 
