@@ -108,11 +108,13 @@ CodecResult encode(const CodecContext& ctx) noexcept {
     auto NextMagnitude = [&]() noexcept -> std::uint32_t {
         const std::uint32_t x = load16(src + 2 * k);
         ++k;
-        const std::uint32_t negative = x < lastSample ? 1u : 0u;
-        const std::uint32_t magnitude = negative ? lastSample - x : x - lastSample;
+        // Branch-free: the sign of a noisy series is unpredictable.
+        const std::uint32_t difference = x - lastSample;
+        const std::uint32_t negative = difference >> 31;
+        const std::uint32_t mask = 0u - negative;
         lastSample = x;
         signs.put(negative);
-        return magnitude;
+        return (difference ^ mask) - mask;
     };
 
     std::uint32_t prefix = 0;
