@@ -159,6 +159,14 @@ TEST(Signed12Lzw, WidensAt513_1025_2049AndClearsAt4096) {
     const std::vector<std::uint32_t> pairs = distinctPairs();
     const LongCase cases[] = {
         {"widening only", 2100, {}, {}},
+        // The end code follows the last data code with no entry between, so
+        // at 512, 1024 and 2048 codes it is written one bit narrower than
+        // the decoder reads it; the bit above it is the zero tail.
+        {"ends at 512 codes", 255, {}, {}},
+        {"ends at 1024 codes", 767, {}, {}},
+        {"ends at 2048 codes", 1791, {}, {}},
+        {"an escape takes the dictionary to 512 codes as the input ends", 253, {300},
+         {{ESC, 9}, {300, 12}, {END, 9}}},
         {"fills the dictionary with input left: owed prefix and clear in 12 bits, then 9",
          3841, {}, {}},
         {"the clear's first string takes the last sample", 3840, {}, {}},
@@ -203,11 +211,13 @@ TEST(Signed12Lzw, WidensAt513_1025_2049AndClearsAt4096) {
             fields.push_back({c.tail[0], 12});
             fields.push_back({END, 9});
         } else {
-            fields.push_back({mags[c.distinct - 1], 12});
+            fields.push_back({mags[c.distinct - 1], encoderWidth(nextCode)});
             fields.insert(fields.end(), c.tailFields.begin(), c.tailFields.end());
         }
         const Bytes src = words(samples);
-        reduct::test::expectExample(M, src, packStream(samples, fields), src);
+        const Bytes coded = packStream(samples, fields);
+        reduct::test::expectExample(M, src, coded, src);
+        if (c.distinct < 300) reduct::test::expectSafeOnDamage(M, coded, src, true);
     }
 }
 

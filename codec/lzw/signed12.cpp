@@ -347,7 +347,7 @@ CodecResult decode(const CodecContext& ctx) noexcept {
         std::uint32_t seen = 0;
         std::uint8_t* p = dst + 2;
         for (std::int64_t i = 0; i < n - 1; ++i, p += 2) {
-            const std::uint32_t bit = (signs[i >> 3] >> (7 - (i & 7))) & 1u;
+            const std::uint32_t bit = (std::uint32_t{signs[i >> 3]} >> (7 - (i & 7))) & 1u;
             const std::uint32_t negate = 0u - bit;
             sample += (load16(p) ^ negate) - negate;
             seen |= sample;
