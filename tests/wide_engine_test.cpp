@@ -64,7 +64,7 @@ TEST(WideEngine, WriterStoresNothingPastItsCapacityButCountsOn) {
 TEST(WideEngine, DictionaryWidensOneCodeAfterTheTable) {
     WideCodeDictionary dict;
     WideCodeTable table;
-    dict.ResetWideDictionary();
+    EXPECT_EQ(dict.FindWideCode(0, 0), 0u) << "a new dictionary is empty";
     struct Point {
         std::uint32_t nextCode;
         unsigned encoderWidth, decoderWidth;

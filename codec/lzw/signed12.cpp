@@ -141,7 +141,7 @@ CodecResult encode(const CodecContext& ctx) noexcept {
         dict.ResetWideDictionary();
     };
 
-    dict.ResetWideDictionary();
+    // Every stream begins with the clear code (the dictionary starts empty).
     out.PutWideCode(CLEAR_CODE, dict.codeWidth());
     if (k < n && !StartString()) return codecStatus(CODEC_BAD_VALUE);
 

@@ -54,7 +54,12 @@ inline constexpr unsigned MAX_CODE_WIDTH = 12;
 // the stamps wrap is the table wiped, once per 127 clears.
 class WideCodeDictionary {
 public:
-    WideCodeDictionary() noexcept { std::memset(slots_, 0, sizeof slots_); }
+    // Starts empty: stamps begin at 1, and a zero slot belongs to no
+    // generation.
+    WideCodeDictionary() noexcept {
+        std::memset(slots_, 0, sizeof slots_);
+        ResetWideDictionary();
+    }
 
     WideCodeDictionary(const WideCodeDictionary&) = delete;
     WideCodeDictionary& operator=(const WideCodeDictionary&) = delete;
