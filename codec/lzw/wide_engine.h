@@ -58,6 +58,7 @@ public:
     // generation.
     WideCodeDictionary() noexcept {
         std::memset(slots_, 0, sizeof slots_);
+        std::memset(codes_, 0, sizeof codes_);
         ResetWideDictionary();
     }
 
