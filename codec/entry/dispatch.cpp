@@ -1,5 +1,6 @@
 #include "entry/dispatch.h"
 
+#include "lzw/wide_coders.h"
 #include "word/word_coders.h"
 
 namespace reduct {
@@ -22,7 +23,7 @@ const MethodCoders METHOD_TABLE[MAX_METHOD + 1] = {
     /*  8 CM_DELTA16_LZW_2   */ {NotAvailable, NotAvailable},
     /*  9 CM_DELTA32_LZW_2   */ {NotAvailable, NotAvailable},
     /* 10 CM_WORD32_RUN      */ {EncodeWord32Run, DecodeWord32Run},
-    /* 11 CM_SIGNED12_LZW    */ {NotAvailable, NotAvailable},
+    /* 11 CM_SIGNED12_LZW    */ {EncodeSigned12Lzw, DecodeSigned12Lzw},
     /* 12 CM_FLOAT_SPLIT_LZW */ {NotAvailable, NotAvailable},
     /* 13 CM_BYTE_PLANE_LZW  */ {NotAvailable, NotAvailable},
 };
