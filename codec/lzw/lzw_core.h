@@ -222,26 +222,38 @@ private:
 // (a pair always carries a code of 258 or more). A clear empties only the
 // slots this generation used, which the dictionary lists as it fills them.
 // 8192 slots keep the load at most 0.22, so most look-ups touch one slot.
+// Each code also remembers the last (symbol, code) pair found or added under
+// it: process data repeats itself, and that check is a single load where the
+// hash costs several steps, on the path every symbol waits on.
 class CodeDictionary {
 public:
     static constexpr unsigned SLOT_BITS = 13;
     static constexpr unsigned SLOTS = 1u << SLOT_BITS;
 
-    CodeDictionary() noexcept { std::memset(slots_, 0, sizeof slots_); }
+    CodeDictionary() noexcept {
+        std::memset(slots_, 0, sizeof slots_);
+        std::memset(recent_, 0, sizeof recent_);
+    }
 
     void reset() noexcept {
         for (unsigned i = 0; i < used_; ++i) slots_[usedSlots_[i]] = 0;
         used_ = 0;
+        std::memset(recent_, 0, sizeof recent_);
     }
 
     // Looks up the pair. Returns the code, or 0 when absent (every entry is
     // at least 258); `slot` is then where the pair belongs.
-    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) const noexcept {
+    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) noexcept {
+        const std::uint32_t r = recent_[prefix];
+        if ((r >> 16) == symbol + 1) return r & 0xFFFFu;
         const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 10) | symbol;
         unsigned i = hash(prefix, symbol);
         for (;;) {
             const std::uint32_t s = slots_[i];
-            if ((s >> 11) == key && s != 0) return s & 0x7FFu;
+            if ((s >> 11) == key && s != 0) {
+                recent_[prefix] = ((symbol + 1) << 16) | (s & 0x7FFu);
+                return s & 0x7FFu;
+            }
             if (s == 0) {
                 slot = i;
                 return 0;
@@ -253,6 +265,7 @@ public:
     void add(unsigned slot, unsigned prefix, unsigned symbol, unsigned code) noexcept {
         slots_[slot] = (static_cast<std::uint32_t>(prefix) << 21) | (static_cast<std::uint32_t>(symbol) << 11) | code;
         usedSlots_[used_++] = static_cast<std::uint16_t>(slot);
+        recent_[prefix] = ((symbol + 1) << 16) | code;
     }
 
 private:
@@ -266,6 +279,7 @@ private:
     }
 
     std::uint32_t slots_[SLOTS];
+    std::uint32_t recent_[CODE_LIMIT];
     std::uint16_t usedSlots_[CODE_LIMIT];
     unsigned used_ = 0;
 };
