@@ -91,6 +91,21 @@ Bytes packAsDecoderReads(const std::vector<unsigned>& codes, ReferenceAlphabet a
     return reduct::test::referencePack(out);
 }
 
+TEST(LzwCore, StringsDefinedLongAgoComeBackWhole) {
+    // Pairs defined at the start of a dictionary, used again after a run
+    // long enough that their first appearance is far behind.
+    std::vector<unsigned> symbols{1, 2, 3, 4, 5, 6};
+    symbols.insert(symbols.end(), 40000, 7);
+    for (int i = 0; i < 3; ++i) symbols.insert(symbols.end(), {1, 2, 3, 4, 5, 6});
+    const Bytes coded = encodePass<Alphabet::BYTE_SYMBOLS>(symbols);
+    std::vector<unsigned> back;
+    ASSERT_EQ(decodePass<Alphabet::BYTE_SYMBOLS>(coded, back), CODEC_OK);
+    EXPECT_TRUE(back == symbols);
+    const Bytes wide = encodePass<Alphabet::WIDE_SYMBOLS>(symbols);
+    ASSERT_EQ(decodePass<Alphabet::WIDE_SYMBOLS>(wide, back), CODEC_OK);
+    EXPECT_TRUE(back == symbols);
+}
+
 TEST(LzwCore, CodesFourEqualSymbolsAsTheKnownExample) {
     const std::vector<unsigned> symbols(4, 0x41);
     const Bytes coded = encodePass<Alphabet::BYTE_SYMBOLS>(symbols);

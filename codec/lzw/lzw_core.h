@@ -50,7 +50,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 
 #include "entry/byte_io.h"
 
@@ -448,7 +447,7 @@ CodecStatus DecodeDriver(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& t
             base += static_cast<std::uint32_t>(drop);
             fill = Table::KEEP;
             delivered = Table::KEEP;
-            previousAt -= drop;
+            if (havePrevious) previousAt -= drop;
         }
         const std::size_t at = fill;
 
