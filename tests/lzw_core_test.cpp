@@ -61,7 +61,7 @@ template <Alphabet A>
 int decodePass(const Bytes& coded, std::vector<unsigned>& symbols) {
     BitReader in(coded.data(), static_cast<std::int32_t>(coded.size()));
     Collect<A> sink;
-    CodeTable<A> table;
+    CodeTable<reduct::lzw::SymbolOf<A>> table;
     const int status = reduct::lzw::DecodeDriver(in, sink, table);
     symbols = sink.symbols;
     if (status == CODEC_OK && !in.endCovered()) return CODEC_BAD_STREAM;
@@ -168,11 +168,10 @@ Bytes encodePlanes(const std::vector<unsigned>& high, const std::vector<unsigned
 int decodePlanes(const Bytes& coded, std::vector<unsigned>& high, std::vector<unsigned>& low) {
     BitReader in(coded.data(), static_cast<std::int32_t>(coded.size()), 32);
     Collect<Alphabet::BYTE_SYMBOLS> first;
-    CodeTable<Alphabet::BYTE_SYMBOLS> table1;
-    if (reduct::lzw::DecodeDriver(in, first, table1) != CODEC_OK) return CODEC_BAD_STREAM;
+    CodeTable<std::uint8_t> table;  // serves both passes
+    if (reduct::lzw::DecodeDriver(in, first, table) != CODEC_OK) return CODEC_BAD_STREAM;
     Collect<Alphabet::BYTE_SYMBOLS_2> second;
-    CodeTable<Alphabet::BYTE_SYMBOLS_2> table2;
-    if (reduct::lzw::DecodeDriver(in, second, table2) != CODEC_OK) return CODEC_BAD_STREAM;
+    if (reduct::lzw::DecodeDriver(in, second, table) != CODEC_OK) return CODEC_BAD_STREAM;
     if (!in.endCovered()) return CODEC_BAD_STREAM;
     high = first.symbols;
     low = second.symbols;
@@ -243,7 +242,7 @@ TEST(LzwCore, CodeStreamMayStartAtABitOffset) {
         BitReader codes(dst.data(), static_cast<std::int32_t>(dst.size()),
                         64 + 23 * static_cast<std::int64_t>(c.samples.size()));
         Collect<Alphabet::WIDE_SYMBOLS> sink;
-        CodeTable<Alphabet::WIDE_SYMBOLS> table;
+        CodeTable<std::uint16_t> table;
         ASSERT_EQ(reduct::lzw::DecodeDriver(codes, sink, table), CODEC_OK);
         EXPECT_TRUE(codes.endCovered());
         EXPECT_EQ(sink.symbols, symbols);

@@ -29,7 +29,8 @@
 //     unsigned NextSymbol();                // next symbol; counts the input it consumed
 //     bool moreInput() const;               // the method's more-input test
 //   Decoding: the method reads its header through a BitReader, calls
-//   DecodeDriver(reader, sink, table) once per pass, runs its final flush,
+//   DecodeDriver(reader, sink, table) once per pass (a CodeTable<std::uint8_t>
+//   for the byte alphabets, <std::uint16_t> for WIDE_SYMBOLS), runs its final flush,
 //   and for the last pass checks reader.endCovered(). The sink supplies
 //     static constexpr Alphabet ALPHABET;
 //     void putSymbols(const Symbol* s, std::size_t n);  // or void PutSymbol(unsigned s)
@@ -98,6 +99,9 @@ struct AlphabetTraits<Alphabet::WIDE_SYMBOLS> {
     static constexpr unsigned FIRST = 514;
     static constexpr unsigned WIDTH = 10;
 };
+
+template <Alphabet A>
+using SymbolOf = typename AlphabetTraits<A>::Symbol;
 
 // ---------------------------------------------------------------------------
 // Bit output. Bits gather in a 64-bit accumulator and leave it four bytes at
@@ -327,17 +331,20 @@ void EncodeDriver(Model& model, BitWriter& out, CodeDictionary& dictionary) noex
 // last symbol, length and where its string last appeared in the history;
 // entries past the history window are rebuilt back to front through their
 // prefixes, so no string needs recursion. Decoded symbols reach the sink in
-// blocks straight from the history.
-template <Alphabet A>
+// blocks straight from the history. One table serves every alphabet of its
+// symbol type (both byte alphabets share one) and any number of passes in
+// turn: each pass starts it afresh.
+template <typename SymbolType>
 class CodeTable {
 public:
-    using Symbol = typename AlphabetTraits<A>::Symbol;
+    using Symbol = SymbolType;
+    static constexpr unsigned ROOTS = sizeof(Symbol) == 1 ? 256 : 512;
     static constexpr std::size_t HISTORY = 16384;  // symbols
     static constexpr std::size_t KEEP = 4096;      // kept behind the write point when sliding
     static constexpr std::size_t SLACK = 16;       // room for block copies to run over
 
     CodeTable() noexcept {
-        for (unsigned s = 0; s < AlphabetTraits<A>::SYMBOLS; ++s) {
+        for (unsigned s = 0; s < ROOTS; ++s) {
             prefix_[s] = 0;
             last_[s] = static_cast<Symbol>(s);
             length_[s] = 1;
@@ -403,11 +410,13 @@ inline void copyForward(Symbol* dst, const Symbol* src, std::size_t n) noexcept 
 // extra bit, which leaves it exactly where the encoder's end code ended: a
 // second pass starts at the right bit, and the length check is exact.
 template <typename Sink>
-CodecStatus DecodeDriver(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& table) noexcept {
+CodecStatus DecodeDriver(BitReader& in, Sink& sink,
+                         CodeTable<typename AlphabetTraits<Sink::ALPHABET>::Symbol>& table) noexcept {
     constexpr Alphabet A = Sink::ALPHABET;
     using T = AlphabetTraits<A>;
     using Symbol = typename T::Symbol;
-    using Table = CodeTable<A>;
+    using Table = CodeTable<Symbol>;
+    static_assert(Table::ROOTS == T::SYMBOLS);
     Symbol* const hist = table.history_;
 
     std::size_t fill = 0;       // symbols in the history
