@@ -166,11 +166,14 @@ private:
 // ---------------------------------------------------------------------------
 // Bit input over src[0..len). A read that would need a bit at or past the end
 // fails instead; eight bytes are loaded at once wherever they lie inside the
-// source.
+// source. A start bit outside the source (say, computed from a damaged
+// header) leaves the reader exhausted.
 class BitReader {
 public:
     BitReader(const std::uint8_t* src, std::int32_t len, std::int64_t startBit = 0) noexcept
-        : src_(src), len_(len < 0 ? 0 : len), bit_(startBit) {}
+        : src_(src), len_(len < 0 ? 0 : len), bit_(startBit) {
+        if (bit_ < 0 || bit_ > len_ * 8) bit_ = len_ * 8;
+    }
 
     // Reads a `width`-bit field (width up to 32).
     bool read(unsigned width, std::uint32_t& out) noexcept {
