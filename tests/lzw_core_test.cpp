@@ -345,4 +345,22 @@ TEST(LzwCore, WriterCountsPastItsCapacityWithoutStoring) {
     }
 }
 
+TEST(LzwCore, ReaderStaysInsideItsSource) {
+    const Bytes bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x0F};
+    const std::uint8_t* src = bytes.data();
+    std::uint32_t v = 0;
+    for (std::int64_t start : {std::int64_t{-1000}, std::int64_t{-1}, std::int64_t{41}, std::int64_t{1000}}) {
+        BitReader r(src, 5, start);
+        EXPECT_FALSE(r.read(1, v)) << start;
+        EXPECT_FALSE(r.endCovered()) << start;
+    }
+    BitReader r(src, 5, 4);
+    ASSERT_TRUE(r.read(32, v));
+    EXPECT_EQ(v, 0xFFFFFFFFu);
+    EXPECT_TRUE(r.endCovered());  // the last four bits are zero
+    EXPECT_FALSE(r.read(5, v));   // only four bits remain
+    ASSERT_TRUE(r.read(4, v));
+    EXPECT_EQ(v, 0u);
+}
+
 }  // namespace

@@ -177,15 +177,17 @@ public:
 
     // Reads a `width`-bit field (width up to 32).
     bool read(unsigned width, std::uint32_t& out) noexcept {
-        const std::int64_t byte = bit_ >> 3;
+        // bit_ is never negative (see the constructor).
+        const std::uint64_t byte = static_cast<std::uint64_t>(bit_) >> 3;
+        const std::uint64_t len = static_cast<std::uint64_t>(len_);
         const unsigned shift = static_cast<unsigned>(bit_ & 7);
         std::uint64_t window;
-        if (byte + 8 <= len_) {
+        if (byte + 8 <= len) {
             window = load64(src_ + byte) >> shift;
         } else {
             if (bit_ + width > len_ * 8) return false;
             window = 0;
-            for (std::int64_t i = byte; i < len_ && i < byte + 8; ++i)
+            for (std::uint64_t i = byte; i < len && i < byte + 8; ++i)
                 window |= static_cast<std::uint64_t>(src_[i]) << (8 * (i - byte));
             window >>= shift;
         }
