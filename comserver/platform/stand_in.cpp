@@ -70,8 +70,8 @@ struct State {
     installed.clear();
     for (auto* m : loaded) delete m;
     loaded.clear();
-    for (auto& so : sharedObjects) dlclose(so.second);
-    sharedObjects.clear();
+    // Shared objects stay open: closing one would drop the memory its
+    // statics still point to, and tests load the same ones again.
     loadAttempts.clear();
     freeCalls = 0;
     modulePath = u"C:\\Program Files\\Corvane\\Reduct\\ReductCom.dll";
@@ -572,15 +572,15 @@ void installLibrary(const std::u16string& path, Library library) {
 }
 
 void installSharedObject(const std::u16string& path, const std::string& soPath) {
-  void* handle = dlopen(soPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  State& s = state();
+  std::lock_guard guard(s.lock);
+  std::u16string key = toUtf16(soPath);
+  void* handle = s.sharedObjects.count(key) ? s.sharedObjects[key] : dlopen(soPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     std::fprintf(stderr, "stand-in: cannot open %s: %s\n", soPath.c_str(), dlerror());
     return;
   }
-  State& s = state();
-  std::lock_guard guard(s.lock);
-  if (auto old = s.sharedObjects.find(lower(path)); old != s.sharedObjects.end()) dlclose(old->second);
-  s.sharedObjects[lower(path)] = handle;
+  s.sharedObjects[key] = handle;
   s.installed[lower(path)] = Library{[handle](const char* name) { return dlsym(handle, name); }, false};
 }
 
