@@ -225,6 +225,11 @@ TEST(WineRegistration, ResourcesCarryTheTypeLibraryStringAndSelfRegisterMark) {
   EXPECT_EQ(libAttr->lcid, 0x0409u);
   EXPECT_EQ(libAttr->wMajorVerNum, 0);
   EXPECT_EQ(libAttr->wMinorVerNum, 0);
+#if defined(_WIN64)
+  EXPECT_EQ(libAttr->syskind, SYS_WIN64);
+#else
+  EXPECT_EQ(libAttr->syskind, SYS_WIN32);
+#endif
   library->ReleaseTLibAttr(libAttr);
   BSTR name = nullptr;
   ASSERT_EQ(library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
