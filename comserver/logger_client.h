@@ -35,6 +35,9 @@ void InitializeLoggerClient();
 void ReleaseLoggerClient();
 
 LoggerClient& GetLoggerClient();
+// The record as it stands, without taking the logger lock (tests, after
+// detach).
+const LoggerClient& PeekLoggerClient();
 bool ReadRegistryString(const WCHAR* subKey, const WCHAR* valueName, TextBuffer& text);
 bool LoadLoggerLibrary();
 bool EnsureRegistered();
@@ -53,10 +56,4 @@ void TraceLine(std::int32_t flagId, const WCHAR* format, ...);
 // The text TraceLine would send, for tests of the formatting.
 void FormatTraceText(WCHAR* out, size_t outChars, const WCHAR* format, ...);
 
-}  // namespace reductcom
-
-namespace reductcom {
-// The record as it stands, without taking the logger lock (tests, after
-// detach).
-const LoggerClient& PeekLoggerClient();
 }  // namespace reductcom

@@ -24,13 +24,7 @@ HRESULT RegisterClassKeys(BOOL doRegister);
 
 }  // namespace reductcom
 
-extern "C" {
-#if defined(_WIN32)
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
-#else
-BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
-#endif
-}
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 STDAPI DllCanUnloadNow();
 STDAPI DllRegisterServer();

@@ -447,7 +447,7 @@ int LoadStringW(HINSTANCE, unsigned id, LPWSTR buffer, int bufferChars) {
     buffer[n] = 0;
     return n;
   }
-  buffer[0] = 0;
+  if (bufferChars > 0) buffer[0] = 0;
   return 0;
 }
 

@@ -4,9 +4,26 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <random>
 
 #include "native_fixture.h"
+
+// The server allocates its objects with the non-throwing operator new;
+// replacing it lets a test refuse the next such allocation.
+namespace {
+std::atomic<bool> refuseNextNothrowNew{false};
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (refuseNextNothrowNew.exchange(false)) return nullptr;
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
 
 namespace reductcom_test {
 namespace {
@@ -195,6 +212,12 @@ TEST(ZlibResults, MapToHresults) {
 
 using ServerModule = NativeServer;
 
+struct TestOuterForAllocation final : IUnknown {
+  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+};
+
 TEST_F(ServerModule, LockCountFollowsClassObjectInstancesAndLockServer) {
   attach();
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
@@ -337,6 +360,31 @@ TEST_F(ServerModule, AggregatedObjectDelegatesToItsOuterObject) {
   EXPECT_EQ(ModuleLockCount(), 1);
   factory->Release();
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(ServerModule, AllocationFailuresAnswerOutOfMemory) {
+  installFakeLogger();
+  attach();
+  RunFirstCallSetup();
+  FakeLogger::take();
+  void* object = reinterpret_cast<void*>(1);
+  refuseNextNothrowNew = true;
+  EXPECT_EQ(DllGetClassObject(CLSID_Reduct, IID_IClassFactory, &object), E_OUTOFMEMORY);
+  EXPECT_EQ(object, nullptr);
+  IClassFactory* factory = classFactory();  // the next lookup makes it
+  ASSERT_NE(factory, nullptr);
+  LONG locks = ModuleLockCount();
+
+  refuseNextNothrowNew = true;
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_ICompress, &object), E_OUTOFMEMORY);
+  EXPECT_EQ(object, nullptr);
+  TestOuterForAllocation outer;
+  refuseNextNothrowNew = true;
+  EXPECT_EQ(factory->CreateInstance(&outer, IID_IUnknown, &object), E_OUTOFMEMORY);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(ModuleLockCount(), locks);
+  EXPECT_TRUE(lineTexts().empty());
+  factory->Release();
 }
 
 TEST_F(ServerModule, ClassObjectLookupAnswersOnlyItsInterfaces) {
