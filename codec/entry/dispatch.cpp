@@ -1,5 +1,6 @@
 #include "entry/dispatch.h"
 
+#include "lzw/float_lzw_coders.h"
 #include "word/word_coders.h"
 
 namespace reduct {
@@ -17,8 +18,8 @@ const MethodCoders METHOD_TABLE[MAX_METHOD + 1] = {
     /*  3 CM_DELTA16_LZW     */ {NotAvailable, NotAvailable},
     /*  4 CM_DELTA32_LZW     */ {NotAvailable, NotAvailable},
     /*  5 CM_BIT_PACK        */ {NotAvailable, NotAvailable},
-    /*  6 CM_FLOAT_LZW       */ {NotAvailable, NotAvailable},
-    /*  7 CM_DOUBLE_LZW      */ {NotAvailable, NotAvailable},
+    /*  6 CM_FLOAT_LZW       */ {EncodeFloatLzw, DecodeFloatLzw},
+    /*  7 CM_DOUBLE_LZW      */ {EncodeDoubleLzw, DecodeDoubleLzw},
     /*  8 CM_DELTA16_LZW_2   */ {NotAvailable, NotAvailable},
     /*  9 CM_DELTA32_LZW_2   */ {NotAvailable, NotAvailable},
     /* 10 CM_WORD32_RUN      */ {EncodeWord32Run, DecodeWord32Run},
