@@ -35,31 +35,50 @@ namespace {
 
 constexpr std::int32_t SAMPLE_SIZE = 8;
 
-// Encoder side: hands out the bytes of each difference.
-struct DoubleDeltaSymbols {
+// Encoder side: hands out the bytes of each difference. The differences of
+// a block of samples are worked out together, which keeps the floating-point
+// work out of the per-symbol path.
+class DoubleDeltaSymbols {
+public:
     static constexpr lzw::Alphabet ALPHABET = lzw::Alphabet::BYTE_SYMBOLS;
 
-    const std::uint8_t* sample;  // the sample read last
-    double lastDouble;
-    std::int64_t srcLen;
-    std::uint64_t deltaBits = 0;
-    unsigned byteIndex = 8;         // 8: the next symbol needs the next sample
-    std::int64_t symbolCount = 8;   // source bytes consumed: sample 0
+    DoubleDeltaSymbols(const std::uint8_t* samples, std::int64_t sampleCount) noexcept
+        : samples_(samples), sampleCount_(sampleCount), remaining_((sampleCount - 1) * SAMPLE_SIZE) {}
 
     unsigned NextSymbol() noexcept {
-        if (byteIndex == 8) {
-            // symbolCount < srcLen and srcLen = 8n, so the whole sample lies
-            // inside the source.
-            sample += SAMPLE_SIZE;
-            const double x = std::bit_cast<double>(load64(sample));
-            deltaBits = std::bit_cast<std::uint64_t>(x - lastDouble);
-            lastDouble = x;  // the source value, not a rebuilt one
-            byteIndex = 0;
-        }
-        ++symbolCount;
-        return static_cast<unsigned>(deltaBits >> (8 * byteIndex++)) & 0xFFu;
+        if (at_ == end_) refill();
+        --remaining_;
+        return buffer_[at_++];
     }
-    bool moreInput() const noexcept { return symbolCount < srcLen; }
+    // The source bytes not yet turned into symbols (the source length less
+    // the bytes consumed).
+    bool moreInput() const noexcept { return remaining_ > 0; }
+
+private:
+    void refill() noexcept {
+        const std::int64_t left = sampleCount_ - next_;
+        const std::int64_t n = left < BLOCK ? left : BLOCK;
+        const std::uint8_t* p = samples_ + next_ * SAMPLE_SIZE;
+        // Each difference is taken between two source samples, never between
+        // a sample and a rebuilt one.
+        double last = std::bit_cast<double>(load64(p - SAMPLE_SIZE));
+        for (std::int64_t i = 0; i < n; ++i) {
+            const double x = std::bit_cast<double>(load64(p + i * SAMPLE_SIZE));
+            store64(buffer_ + i * SAMPLE_SIZE, std::bit_cast<std::uint64_t>(x - last));
+            last = x;
+        }
+        next_ += n;
+        at_ = 0;
+        end_ = static_cast<std::size_t>(n) * SAMPLE_SIZE;
+    }
+
+    static constexpr std::int64_t BLOCK = 256;
+    const std::uint8_t* samples_;
+    std::int64_t sampleCount_;
+    std::int64_t remaining_;  // symbols not yet handed out
+    std::int64_t next_ = 1;   // the next sample to read
+    std::size_t at_ = 0, end_ = 0;
+    std::uint8_t buffer_[BLOCK * SAMPLE_SIZE];
 };
 
 // Decoder side: gathers eight bytes into a difference and writes the sum it
@@ -120,7 +139,7 @@ CodecResult EncodeDoubleLzw(const CodecContext& ctx) noexcept {
     lzw::BitWriter out(ctx.dst, ctx.dstCap);
     out.putBytes(src, SAMPLE_SIZE);
 
-    DoubleDeltaSymbols model{src, std::bit_cast<double>(load64(src)), ctx.srcLen};
+    DoubleDeltaSymbols model(src, ctx.srcLen / SAMPLE_SIZE);
     lzw::CodeDictionary dictionary;
     lzw::EncodeDriver(model, out, dictionary);
     return encodedLength(out.finish());

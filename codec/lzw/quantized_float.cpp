@@ -79,32 +79,56 @@ inline float fromFixed(std::uint32_t q, const FixedRange& r) noexcept {
     return static_cast<float>(value);
 }
 
-// Encoder side: hands out the bytes of each fixed-point difference.
-struct FixedDeltaSymbols {
+// Encoder side: hands out the bytes of each fixed-point difference. The
+// differences of a block of samples are worked out together, which keeps the
+// floating-point work out of the per-symbol path.
+class FixedDeltaSymbols {
+public:
     static constexpr lzw::Alphabet ALPHABET = lzw::Alphabet::BYTE_SYMBOLS;
 
-    const std::uint8_t* sample;  // the sample read last
-    FixedRange range;
-    std::uint32_t fixedValue;
-    std::int64_t srcLen;
-    std::uint32_t fixedDelta = 0;
-    unsigned byteIndex = 4;          // 4: the next symbol needs the next sample
-    std::int64_t symbolCount = 12;   // source bytes consumed: bounds and sample 0
+    FixedDeltaSymbols(const std::uint8_t* samples, std::int64_t sampleCount, FixedRange range,
+                      std::uint32_t q0) noexcept
+        : samples_(samples),
+          sampleCount_(sampleCount),
+          range_(range),
+          fixedValue_(q0),
+          remaining_((sampleCount - 1) * 4) {}
 
     unsigned NextSymbol() noexcept {
-        if (byteIndex == 4) {
-            // symbolCount < srcLen and srcLen = 8 + 4n, so the whole sample
-            // lies inside the source.
-            sample += 4;
-            const std::uint32_t q = toFixed(loadFloat(sample), range);
-            fixedDelta = q - fixedValue;
-            fixedValue = q;
-            byteIndex = 0;
-        }
-        ++symbolCount;
-        return (fixedDelta >> (8 * byteIndex++)) & 0xFFu;
+        if (at_ == end_) refill();
+        --remaining_;
+        return buffer_[at_++];
     }
-    bool moreInput() const noexcept { return symbolCount < srcLen; }
+    // The source bytes not yet turned into symbols (the source length less
+    // the bytes consumed).
+    bool moreInput() const noexcept { return remaining_ > 0; }
+
+private:
+    void refill() noexcept {
+        const std::int64_t left = sampleCount_ - next_;
+        const std::int64_t n = left < BLOCK ? left : BLOCK;
+        const std::uint8_t* p = samples_ + next_ * 4;
+        std::uint32_t last = fixedValue_;
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::uint32_t q = toFixed(loadFloat(p + i * 4), range_);
+            store32(buffer_ + i * 4, q - last);
+            last = q;
+        }
+        fixedValue_ = last;
+        next_ += n;
+        at_ = 0;
+        end_ = static_cast<std::size_t>(n) * 4;
+    }
+
+    static constexpr std::int64_t BLOCK = 256;
+    const std::uint8_t* samples_;
+    std::int64_t sampleCount_;
+    FixedRange range_;
+    std::uint32_t fixedValue_;  // fixed-point value of the sample read last
+    std::int64_t remaining_;    // symbols not yet handed out
+    std::int64_t next_ = 1;     // the next sample to read
+    std::size_t at_ = 0, end_ = 0;
+    std::uint8_t buffer_[BLOCK * 4];
 };
 
 // Decoder side: gathers four bytes into a difference and writes the sample
@@ -171,7 +195,7 @@ CodecResult EncodeFloatLzw(const CodecContext& ctx) noexcept {
     out.putBytes(src, 8);
     out.put(q0, 32);
 
-    FixedDeltaSymbols model{src + 8, range, q0, ctx.srcLen};
+    FixedDeltaSymbols model(src + 8, (ctx.srcLen - 8) / 4, range, q0);
     lzw::CodeDictionary dictionary;
     lzw::EncodeDriver(model, out, dictionary);
     return encodedLength(out.finish());
