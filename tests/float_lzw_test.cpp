@@ -104,6 +104,37 @@ TEST(FloatLzw, CodesEveryDocumentedExampleExactly) {
     }
 }
 
+TEST(FloatLzw, SampleZeroIsTheLow32BitsOfItsTruncatedScaledValue) {
+    // q0 sits whole at offset 12 of the stream, so it shows the mapping of
+    // one sample directly.
+    constexpr std::int32_t MIN32 = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t MAX32 = std::numeric_limits<std::int32_t>::max();
+    const struct {
+        const char* what;
+        std::int32_t low, high;
+        float x;
+        std::uint32_t q0;
+    } cases[] = {
+        {"half a step below truncates toward zero", 0, 100, -5e-8f, 0},
+        {"two steps below wraps", 0, 100, -2e-7f, 0xFFFFFFFEu},
+        {"negative zero", 0, 100, -0.0f, 0},
+        {"the upper bound", 0, 100, 100.0f, 1000000000u},
+        {"beyond 2^32 steps wraps", 0, 100, 429.49673f, 0x32},
+        {"just inside the lower bound", -50, 150, -49.999989f, 57},
+        {"bounds in reverse order", 7, 3, 5.0f, 500000000u},
+        {"full signed range wraps the span to -1", MIN32, MAX32, 0.0f, 0},
+        {"reversed full range wraps the span to 1", MAX32, MIN32, 0.0f, 1000000000u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto e = reduct::test::encodeInto(floatSource(c.low, c.high, {c.x, c.x}), METHOD, 64, 0xFF);
+        ASSERT_EQ(e.result.status, CODEC_OK);
+        std::uint32_t q0;
+        std::memcpy(&q0, e.bytes.data() + 12, 4);
+        EXPECT_EQ(q0, c.q0);
+    }
+}
+
 TEST(FloatLzw, RefusesSourcesThatAreNotBoundsAndTwoOrMoreSamples) {
     // 8 + 4n bytes with n >= 2; everything else is not a source of this method.
     for (std::size_t len : {1u, 4u, 7u, 8u, 12u, 15u, 17u, 18u, 19u, 21u}) {
