@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "conformance.h"
+#include "lzw_reference.h"
 #include "samples.h"
 
 namespace {
@@ -178,6 +179,26 @@ TEST(DoubleLzw, BundledPressuresComeBackExactly) {
     }
     EXPECT_EQ(differing, 0u) << "first at sample " << first << ", largest error " << worst << " of "
                              << in.size() << " samples";
+}
+
+TEST(DoubleLzw, LongSeriesCodeExactlyAsThePlainReference) {
+    // Thousands of samples: many blocks of differences and several
+    // dictionary clears, compared byte for byte with a plain LZW coder fed
+    // the difference bytes worked out here.
+    const auto sample = reduct::samples::generate(reduct::samples::Kind::Float64, 0.02);
+    const std::vector<double> x = doublesOf(sample.bytes);
+    std::vector<unsigned> symbols;
+    for (std::size_t i = 1; i < x.size(); ++i) {
+        const auto bits = std::bit_cast<std::uint64_t>(x[i] - x[i - 1]);
+        for (unsigned b = 0; b < 8; ++b) symbols.push_back(static_cast<unsigned>(bits >> (8 * b)) & 0xFFu);
+    }
+    const auto pass = reduct::test::referenceCodes(symbols, reduct::test::REF_BYTES);
+    ASSERT_GE(pass.clears, 2);
+    const Bytes expected =
+        reduct::test::referencePack(pass.codes, Bytes(sample.bytes.begin(), sample.bytes.begin() + 8));
+    auto e = reduct::test::encodeInto(sample.bytes, METHOD, static_cast<std::int32_t>(expected.size()), 0xFF);
+    ASSERT_EQ(e.result.status, CODEC_OK);
+    EXPECT_TRUE(e.bytes == expected);
 }
 
 TEST(DoubleLzw, DamagedStreamsStayInsideTheBuffers) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "conformance.h"
+#include "lzw_reference.h"
 #include "samples.h"
 
 namespace {
@@ -230,6 +231,29 @@ TEST(FloatLzw, RandomSamplesFillTheDictionaryManyTimes) {
     const Bytes same = words(std::vector<float>(100000, 2.5f));
     flat.insert(flat.end(), same.begin(), same.end());
     reduct::test::expectRoundTrip(METHOD, flat);
+}
+
+TEST(FloatLzw, LongSeriesCodeExactlyAsThePlainReference) {
+    // Thousands of in-range samples: many blocks of differences and several
+    // dictionary clears, compared byte for byte with a plain LZW coder fed
+    // the fixed-point difference bytes worked out here.
+    const auto sample = reduct::samples::generate(reduct::samples::Kind::Float32, 0.02);
+    const Bytes src = reduct::samples::methodSource(sample, METHOD);
+    const std::int32_t low = reduct::samples::FLOAT_RANGE_LOW, high = reduct::samples::FLOAT_RANGE_HIGH;
+    std::vector<std::uint32_t> q;
+    for (float x : samplesOf(src))
+        q.push_back(static_cast<std::uint32_t>(
+            static_cast<std::int64_t>((static_cast<double>(x) - low) / (high - low) * 1e9)));
+    const auto pass = reduct::test::referenceCodes(reduct::test::deltaSymbols(q), reduct::test::REF_BYTES);
+    ASSERT_GE(pass.clears, 2);
+    Bytes header = words<std::uint32_t>({static_cast<std::uint32_t>(src.size())});
+    header.insert(header.end(), src.begin(), src.begin() + 8);
+    const Bytes q0 = words<std::uint32_t>({q[0]});
+    header.insert(header.end(), q0.begin(), q0.end());
+    const Bytes expected = reduct::test::referencePack(pass.codes, header);
+    auto e = reduct::test::encodeInto(src, METHOD, static_cast<std::int32_t>(expected.size()), 0xFF);
+    ASSERT_EQ(e.result.status, CODEC_OK);
+    EXPECT_TRUE(e.bytes == expected);
 }
 
 TEST(FloatLzw, DamagedStreamsStayInsideTheBuffers) {
