@@ -105,6 +105,10 @@ public:
         for (std::size_t i = 0; i < n; ++i) pending_[pendingBytes_++] = s[i];
     }
 
+    // No stream Encode makes decodes to more than 2^31 - 1 bytes; a longer
+    // one is stopped instead of counted to its end.
+    bool failed() const noexcept { return pos_ > MAX_CODEC_LENGTH; }
+
     // The stream made whole differences, and at least one.
     bool complete() const noexcept { return pendingBytes_ == 0 && symbols_ > 0; }
     std::int64_t length() const noexcept { return pos_; }
@@ -154,7 +158,7 @@ CodecResult decodeDeltaLzw(const CodecContext& ctx) noexcept {
     for (std::int32_t i = 0; i < W && i < ctx.dstCap; ++i) ctx.dst[i] = first[i];
 
     DeltaValues<Word> values(ctx.dst, ctx.dstCap, loadWord<Word>(first));
-    lzw::CodeTable<Alphabet::BYTE_SYMBOLS> table;
+    lzw::CodeTable<std::uint8_t> table;
     if (lzw::DecodeDriver(in, values, table) != CODEC_OK) return codecStatus(CODEC_BAD_STREAM);
     if (!values.complete() || !in.endCovered()) return codecStatus(CODEC_BAD_STREAM);
     return decodedLength(values.length());

@@ -16,9 +16,10 @@
 // the width of every code but the end code (see DecodeDriver). When the
 // dictionary holds 2048 codes and input remains, the encoder writes the
 // pending prefix, the current symbol and the clear code, all 11 bits wide,
-// and starts a fresh dictionary. The stream ends with the last prefix and the
-// end code; the coded length counts the byte holding the end code's last bit
-// plus one more byte, and every bit after the end code is zero.
+// and starts a fresh dictionary (if that miss was on the last symbol, no clear
+// is written). The stream ends with the last prefix and the end code; the
+// coded length runs up to and including the byte that holds the first bit
+// after the end code, and every bit after the end code is zero.
 //
 // How a method uses the engine:
 //   Encoding: the method writes its raw header through a BitWriter (putBytes
@@ -28,11 +29,15 @@
 //     unsigned NextSymbol();                // next symbol; counts the input it consumed
 //     bool moreInput() const;               // the method's more-input test
 //   Decoding: the method reads its header through a BitReader, calls
-//   DecodeDriver(reader, sink, table) once per pass, runs its final flush,
+//   DecodeDriver(reader, sink, table) once per pass (a CodeTable<std::uint8_t>
+//   for the byte alphabets, <std::uint16_t> for WIDE_SYMBOLS), runs its final flush,
 //   and for the last pass checks reader.endCovered(). The sink supplies
 //     static constexpr Alphabet ALPHABET;
 //     void putSymbols(const Symbol* s, std::size_t n);  // or void PutSymbol(unsigned s)
 //     bool failed() const;                              // optional: stop with CODEC_BAD_STREAM
+//   Symbols reach the sink in order, in blocks that need not line up with
+//   codes or values; a sink that must bound what it takes checks in its
+//   put and reports through failed().
 //   Both drivers are templates over the model, so every hook is inlined.
 //   Two passes simply run the driver twice on the same writer or reader; a
 //   code stream that starts at a bit offset starts wherever the writer or
@@ -46,7 +51,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 
 #include "entry/byte_io.h"
 
@@ -96,6 +100,9 @@ struct AlphabetTraits<Alphabet::WIDE_SYMBOLS> {
     static constexpr unsigned WIDTH = 10;
 };
 
+template <Alphabet A>
+using SymbolOf = typename AlphabetTraits<A>::Symbol;
+
 // ---------------------------------------------------------------------------
 // Bit output. Bits gather in a 64-bit accumulator and leave it four bytes at
 // a time; bytes at or past the capacity are counted, not stored. Every byte
@@ -105,13 +112,13 @@ class BitWriter {
 public:
     BitWriter(std::uint8_t* dst, std::int32_t cap) noexcept : dst_(dst), cap_(cap < 0 ? 0 : cap) {}
 
-    // Raw bytes; only at a byte boundary (headers come before any code).
+    // Raw bytes, each packed as an 8-bit field (plain bytes when the
+    // writer stands on a byte boundary, as it does for headers).
     void putBytes(const std::uint8_t* p, std::int64_t n) noexcept {
-        flushWhole();
         for (std::int64_t i = 0; i < n; ++i) put(p[i], 8);
     }
 
-    // The low `width` bits of `value` (width up to 32).
+    // A `width`-bit field (width up to 32); `value` must be below 2^width.
     void put(std::uint32_t value, unsigned width) noexcept {
         acc_ |= static_cast<std::uint64_t>(value) << bits_;
         bits_ += width;
@@ -142,14 +149,6 @@ public:
     }
 
 private:
-    void flushWhole() noexcept {
-        while (bits_ >= 8) {
-            storeTail(1);
-            ++pos_;
-            acc_ >>= 8;
-            bits_ -= 8;
-        }
-    }
     void storeTail(unsigned n) noexcept {
         for (unsigned i = 0; i < n; ++i) {
             const std::int64_t at = pos_ + i;
@@ -167,26 +166,32 @@ private:
 // ---------------------------------------------------------------------------
 // Bit input over src[0..len). A read that would need a bit at or past the end
 // fails instead; eight bytes are loaded at once wherever they lie inside the
-// source.
+// source. A start bit outside the source (say, computed from a damaged
+// header) leaves the reader exhausted.
 class BitReader {
 public:
     BitReader(const std::uint8_t* src, std::int32_t len, std::int64_t startBit = 0) noexcept
-        : src_(src), len_(len < 0 ? 0 : len), bit_(startBit) {}
+        : src_(src), len_(len < 0 ? 0 : len), bit_(startBit) {
+        if (bit_ < 0 || bit_ > len_ * 8) bit_ = len_ * 8;
+    }
 
+    // Reads a `width`-bit field (width up to 32).
     bool read(unsigned width, std::uint32_t& out) noexcept {
-        const std::int64_t byte = bit_ >> 3;
+        // bit_ is never negative (see the constructor).
+        const std::uint64_t byte = static_cast<std::uint64_t>(bit_) >> 3;
+        const std::uint64_t len = static_cast<std::uint64_t>(len_);
         const unsigned shift = static_cast<unsigned>(bit_ & 7);
         std::uint64_t window;
-        if (byte + 8 <= len_) {
+        if (byte + 8 <= len) {
             window = load64(src_ + byte) >> shift;
         } else {
             if (bit_ + width > len_ * 8) return false;
             window = 0;
-            for (std::int64_t i = byte; i < len_ && i < byte + 8; ++i)
+            for (std::uint64_t i = byte; i < len && i < byte + 8; ++i)
                 window |= static_cast<std::uint64_t>(src_[i]) << (8 * (i - byte));
             window >>= shift;
         }
-        out = static_cast<std::uint32_t>(window) & ((1u << width) - 1u);
+        out = static_cast<std::uint32_t>(window & ((std::uint64_t{1} << width) - 1u));
         bit_ += width;
         return true;
     }
@@ -225,26 +230,38 @@ private:
 // (a pair always carries a code of 258 or more). A clear empties only the
 // slots this generation used, which the dictionary lists as it fills them.
 // 8192 slots keep the load at most 0.22, so most look-ups touch one slot.
+// Each code also remembers the last (symbol, code) pair found or added under
+// it: process data repeats itself, and that check is a single load where the
+// hash costs several steps, on the path every symbol waits on.
 class CodeDictionary {
 public:
     static constexpr unsigned SLOT_BITS = 13;
     static constexpr unsigned SLOTS = 1u << SLOT_BITS;
 
-    CodeDictionary() noexcept { std::memset(slots_, 0, sizeof slots_); }
+    CodeDictionary() noexcept {
+        std::memset(slots_, 0, sizeof slots_);
+        std::memset(recent_, 0, sizeof recent_);
+    }
 
     void reset() noexcept {
         for (unsigned i = 0; i < used_; ++i) slots_[usedSlots_[i]] = 0;
         used_ = 0;
+        std::memset(recent_, 0, sizeof recent_);
     }
 
     // Looks up the pair. Returns the code, or 0 when absent (every entry is
     // at least 258); `slot` is then where the pair belongs.
-    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) const noexcept {
+    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) noexcept {
+        const std::uint32_t r = recent_[prefix];
+        if ((r >> 16) == symbol + 1) return r & 0xFFFFu;
         const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 10) | symbol;
         unsigned i = hash(prefix, symbol);
         for (;;) {
             const std::uint32_t s = slots_[i];
-            if ((s >> 11) == key && s != 0) return s & 0x7FFu;
+            if ((s >> 11) == key && s != 0) {
+                recent_[prefix] = ((symbol + 1) << 16) | (s & 0x7FFu);
+                return s & 0x7FFu;
+            }
             if (s == 0) {
                 slot = i;
                 return 0;
@@ -256,6 +273,7 @@ public:
     void add(unsigned slot, unsigned prefix, unsigned symbol, unsigned code) noexcept {
         slots_[slot] = (static_cast<std::uint32_t>(prefix) << 21) | (static_cast<std::uint32_t>(symbol) << 11) | code;
         usedSlots_[used_++] = static_cast<std::uint16_t>(slot);
+        recent_[prefix] = ((symbol + 1) << 16) | code;
     }
 
 private:
@@ -269,6 +287,7 @@ private:
     }
 
     std::uint32_t slots_[SLOTS];
+    std::uint32_t recent_[CODE_LIMIT];
     std::uint16_t usedSlots_[CODE_LIMIT];
     unsigned used_ = 0;
 };
@@ -317,17 +336,20 @@ void EncodeDriver(Model& model, BitWriter& out, CodeDictionary& dictionary) noex
 // last symbol, length and where its string last appeared in the history;
 // entries past the history window are rebuilt back to front through their
 // prefixes, so no string needs recursion. Decoded symbols reach the sink in
-// blocks straight from the history.
-template <Alphabet A>
+// blocks straight from the history. One table serves every alphabet of its
+// symbol type (both byte alphabets share one) and any number of passes in
+// turn: each pass starts it afresh.
+template <typename SymbolType>
 class CodeTable {
 public:
-    using Symbol = typename AlphabetTraits<A>::Symbol;
+    using Symbol = SymbolType;
+    static constexpr unsigned ROOTS = sizeof(Symbol) == 1 ? 256 : 512;
     static constexpr std::size_t HISTORY = 16384;  // symbols
     static constexpr std::size_t KEEP = 4096;      // kept behind the write point when sliding
     static constexpr std::size_t SLACK = 16;       // room for block copies to run over
 
     CodeTable() noexcept {
-        for (unsigned s = 0; s < AlphabetTraits<A>::SYMBOLS; ++s) {
+        for (unsigned s = 0; s < ROOTS; ++s) {
             prefix_[s] = 0;
             last_[s] = static_cast<Symbol>(s);
             length_[s] = 1;
@@ -393,11 +415,13 @@ inline void copyForward(Symbol* dst, const Symbol* src, std::size_t n) noexcept 
 // extra bit, which leaves it exactly where the encoder's end code ended: a
 // second pass starts at the right bit, and the length check is exact.
 template <typename Sink>
-CodecStatus DecodeDriver(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& table) noexcept {
+CodecStatus DecodeDriver(BitReader& in, Sink& sink,
+                         CodeTable<typename AlphabetTraits<Sink::ALPHABET>::Symbol>& table) noexcept {
     constexpr Alphabet A = Sink::ALPHABET;
     using T = AlphabetTraits<A>;
     using Symbol = typename T::Symbol;
-    using Table = CodeTable<A>;
+    using Table = CodeTable<Symbol>;
+    static_assert(Table::ROOTS == T::SYMBOLS);
     Symbol* const hist = table.history_;
 
     std::size_t fill = 0;       // symbols in the history
@@ -437,7 +461,7 @@ CodecStatus DecodeDriver(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& t
             base += static_cast<std::uint32_t>(drop);
             fill = Table::KEEP;
             delivered = Table::KEEP;
-            previousAt -= drop;
+            if (havePrevious) previousAt -= drop;
         }
         const std::size_t at = fill;
 
