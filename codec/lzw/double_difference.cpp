@@ -154,7 +154,7 @@ CodecResult DecodeDoubleLzw(const CodecContext& ctx) noexcept {
 
     DoubleDeltaSink sink{out, std::bit_cast<double>(load64(src))};
     lzw::BitReader in(src, ctx.srcLen, std::int64_t{SAMPLE_SIZE} * 8);
-    lzw::CodeTable<lzw::Alphabet::BYTE_SYMBOLS> table;
+    lzw::CodeTable<std::uint8_t> table;
     const CodecStatus status = lzw::DecodeDriver(in, sink, table);
     if (status != CODEC_OK) return codecStatus(status);
     if (!in.endCovered() || sink.differences == 0 || sink.byteIndex != 0)

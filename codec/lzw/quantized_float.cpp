@@ -214,7 +214,7 @@ CodecResult DecodeFloatLzw(const CodecContext& ctx) noexcept {
 
     FixedDeltaSink sink{out, range, q0};
     lzw::BitReader in(src, ctx.srcLen, std::int64_t{HEADER_LENGTH} * 8);
-    lzw::CodeTable<lzw::Alphabet::BYTE_SYMBOLS> table;
+    lzw::CodeTable<std::uint8_t> table;
     const CodecStatus status = lzw::DecodeDriver(in, sink, table);
     if (status != CODEC_OK) return codecStatus(status);
     // Encode always codes two samples or more, each difference whole, and
