@@ -1,5 +1,6 @@
 #include "entry/dispatch.h"
 
+#include "lzw/float_lzw_coders.h"
 #include "lzw/lzw_coders.h"
 #include "lzw/wide_coders.h"
 #include "word/word_coders.h"
@@ -19,8 +20,8 @@ const MethodCoders METHOD_TABLE[MAX_METHOD + 1] = {
     /*  3 CM_DELTA16_LZW     */ {EncodeDelta16Lzw, DecodeDelta16Lzw},
     /*  4 CM_DELTA32_LZW     */ {EncodeDelta32Lzw, DecodeDelta32Lzw},
     /*  5 CM_BIT_PACK        */ {EncodeBitPack, DecodeBitPack},
-    /*  6 CM_FLOAT_LZW       */ {NotAvailable, NotAvailable},
-    /*  7 CM_DOUBLE_LZW      */ {NotAvailable, NotAvailable},
+    /*  6 CM_FLOAT_LZW       */ {EncodeFloatLzw, DecodeFloatLzw},
+    /*  7 CM_DOUBLE_LZW      */ {EncodeDoubleLzw, DecodeDoubleLzw},
     /*  8 CM_DELTA16_LZW_2   */ {EncodeDelta16Lzw, DecodeDelta16Lzw},
     /*  9 CM_DELTA32_LZW_2   */ {EncodeDelta32Lzw, DecodeDelta32Lzw},
     /* 10 CM_WORD32_RUN      */ {EncodeWord32Run, DecodeWord32Run},

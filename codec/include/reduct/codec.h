@@ -59,7 +59,8 @@ enum CodecMethod {
     CM_DELTA32_LZW = 4,      /* 32-bit integers: difference bytes through LZW */
     CM_BIT_PACK = 5,         /* flag bytes: one bit per byte (zero / non-zero); lossy */
     CM_FLOAT_LZW = 6,        /* floats quantised into a stated range; lossy */
-    CM_DOUBLE_LZW = 7,       /* doubles: difference bytes through LZW */
+    CM_DOUBLE_LZW = 7,       /* doubles: difference bytes through LZW; decoded as a running sum,
+                                exact unless a difference rounds */
     CM_DELTA16_LZW_2 = 8,    /* the same coder as method 3 */
     CM_DELTA32_LZW_2 = 9,    /* the same coder as method 4 */
     CM_WORD32_RUN = 10,      /* 32-bit words: run length */
