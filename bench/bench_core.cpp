@@ -283,6 +283,7 @@ void printTable(std::FILE* out, const Report& rep) {
         } else {
             char check[64];
             if (r.check == "lossy") std::snprintf(check, sizeof check, "lossy, max error %g", r.maxError);
+            else if (r.exact && !r.lossless) std::snprintf(check, sizeof check, "exact (lossy method)");
             else std::snprintf(check, sizeof check, "%s", r.check.c_str());
             const double z1e = rep.zlib1EncMBs > 0 ? rep.zlib1EncMBs : 1;
             const double z1d = rep.zlib1DecMBs > 0 ? rep.zlib1DecMBs : 1;

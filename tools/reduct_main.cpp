@@ -497,21 +497,30 @@ int cmdAnalyze(const Args& a) {
                     a.input.range ? "" : " (from the data; set it with --range)");
     reduct::bench::printTable(stdout, rep);
 
+    // Recommend what keeps every bit by design; a lossy method is offered
+    // beside it only when it is clearly smaller.
     const reduct::bench::Row* best = nullptr;
     const reduct::bench::Row* bestLossy = nullptr;
     for (const auto& r : rep.rows) {
-        if (r.method < 0 || r.codedBytes == 0) continue;
-        if (r.exact && (best == nullptr || r.ratio > best->ratio)) best = &r;
-        if (!r.exact && r.check == "lossy" && (bestLossy == nullptr || r.ratio > bestLossy->ratio)) bestLossy = &r;
+        if (r.method < 0 || r.codedBytes == 0 || r.check == "DECODE FAILED" || r.check == "MISMATCH") continue;
+        if (r.lossless && r.exact) {
+            if (best == nullptr || r.ratio > best->ratio) best = &r;
+        } else if (!r.lossless && (bestLossy == nullptr || r.ratio > bestLossy->ratio)) {
+            bestLossy = &r;
+        }
     }
     std::printf("\n");
     if (best != nullptr)
-        std::printf("recommended: method %d %s, ratio %.2f, every bit kept\n", best->method,
+        std::printf("recommended: method %d %s, ratio %.2f, lossless\n", best->method,
                     reduct::bench::methodName(best->method), best->ratio);
-    if (bestLossy != nullptr && (best == nullptr || bestLossy->ratio > best->ratio * 1.2))
-        std::printf("%s: method %d %s, ratio %.2f, lossy (largest error %g)\n",
+    if (bestLossy != nullptr && (best == nullptr || bestLossy->ratio > best->ratio * 1.2)) {
+        char error[64];
+        if (bestLossy->exact) std::snprintf(error, sizeof error, "exact on this data");
+        else std::snprintf(error, sizeof error, "largest error %g", bestLossy->maxError);
+        std::printf("%s: method %d %s, ratio %.2f, lossy method (%s)\n",
                     best == nullptr ? "recommended" : "smaller but lossy", bestLossy->method,
-                    reduct::bench::methodName(bestLossy->method), bestLossy->ratio, bestLossy->maxError);
+                    reduct::bench::methodName(bestLossy->method), bestLossy->ratio, error);
+    }
     if (best == nullptr && bestLossy == nullptr) std::printf("no method could code this data\n");
     return rep.failures == 0 ? 0 : 1;
 }
