@@ -1,5 +1,6 @@
 #include "entry/dispatch.h"
 
+#include "lzw/plane_split_coders.h"
 #include "word/word_coders.h"
 
 namespace reduct {
@@ -23,8 +24,8 @@ const MethodCoders METHOD_TABLE[MAX_METHOD + 1] = {
     /*  9 CM_DELTA32_LZW_2   */ {NotAvailable, NotAvailable},
     /* 10 CM_WORD32_RUN      */ {EncodeWord32Run, DecodeWord32Run},
     /* 11 CM_SIGNED12_LZW    */ {NotAvailable, NotAvailable},
-    /* 12 CM_FLOAT_SPLIT_LZW */ {NotAvailable, NotAvailable},
-    /* 13 CM_BYTE_PLANE_LZW  */ {NotAvailable, NotAvailable},
+    /* 12 CM_FLOAT_SPLIT_LZW */ {EncodeFloatSplitLzw, DecodeFloatSplitLzw},
+    /* 13 CM_BYTE_PLANE_LZW  */ {EncodeBytePlaneLzw, DecodeBytePlaneLzw},
 };
 
 }  // namespace reduct
