@@ -1,0 +1,496 @@
+// The variable-width LZW engine shared by the dictionary methods.
+//
+// Code stream: codes packed least significant bit first, each code starting
+// at the bit after the previous one, bit 0 of a byte being its least
+// significant bit. Codes are 9 to 11 bits wide (10 to 11 for WIDE_SYMBOLS):
+//
+//   | alphabet       | root codes | clear code | end code | first entry | start width |
+//   |----------------|------------|------------|----------|-------------|-------------|
+//   | BYTE_SYMBOLS   | 0..255     | 256        | 257      | 258         | 9 bits      |
+//   | BYTE_SYMBOLS_2 | 0..255     | 258        | 259      | 260         | 9 bits      |
+//   | WIDE_SYMBOLS   | 0..511     | 512        | 513      | 514         | 10 bits     |
+//
+// Every code stream starts with the clear code. The encoder widens its codes
+// when its next free code reaches 513 and 1025; the decoder, which defines
+// each entry one code later, widens at 512 and 1024, so both sides agree on
+// the width of every code but the end code (see DecodeDriver). When the
+// dictionary holds 2048 codes and input remains, the encoder writes the
+// pending prefix, the current symbol and the clear code, all 11 bits wide,
+// and starts a fresh dictionary. The stream ends with the last prefix and the
+// end code; the coded length counts the byte holding the end code's last bit
+// plus one more byte, and every bit after the end code is zero.
+//
+// How a method uses the engine:
+//   Encoding: the method writes its raw header through a BitWriter (putBytes
+//   or put), then calls EncodeDriver(model, writer, dictionary) once per
+//   pass, then writer.finish() for the length. The model supplies
+//     static constexpr Alphabet ALPHABET;   // BYTE_SYMBOLS, BYTE_SYMBOLS_2 or WIDE_SYMBOLS
+//     unsigned NextSymbol();                // next symbol; counts the input it consumed
+//     bool moreInput() const;               // the method's more-input test
+//   Decoding: the method reads its header through a BitReader, calls
+//   DecodeDriver(reader, sink, table) once per pass, runs its final flush,
+//   and for the last pass checks reader.endCovered(). The sink supplies
+//     static constexpr Alphabet ALPHABET;
+//     void putSymbols(const Symbol* s, std::size_t n);  // or void PutSymbol(unsigned s)
+//     bool failed() const;                              // optional: stop with CODEC_BAD_STREAM
+//   Both drivers are templates over the model, so every hook is inlined.
+//   Two passes simply run the driver twice on the same writer or reader; a
+//   code stream that starts at a bit offset starts wherever the writer or
+//   reader stands (put raw bit fields first, or construct the reader at a bit
+//   position).
+#ifndef REDUCT_LZW_CORE_H
+#define REDUCT_LZW_CORE_H
+
+#include <reduct/codec.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "entry/byte_io.h"
+
+namespace reduct::lzw {
+
+enum class Alphabet { BYTE_SYMBOLS, BYTE_SYMBOLS_2, WIDE_SYMBOLS };
+
+inline constexpr unsigned CLEAR_CODE = 256;
+inline constexpr unsigned END_CODE = 257;
+inline constexpr unsigned CLEAR_CODE_2 = 258;
+inline constexpr unsigned END_CODE_2 = 259;
+inline constexpr unsigned WIDE_CLEAR_CODE = 512;
+inline constexpr unsigned WIDE_END_CODE = 513;
+inline constexpr unsigned CODE_LIMIT = 2048;
+inline constexpr unsigned MAX_CODE_WIDTH = 11;
+// A string grows by at most one symbol per entry: 1790 entries past the roots.
+inline constexpr unsigned MAX_STRING = 1791;
+
+template <Alphabet A>
+struct AlphabetTraits;
+
+template <>
+struct AlphabetTraits<Alphabet::BYTE_SYMBOLS> {
+    using Symbol = std::uint8_t;
+    static constexpr unsigned SYMBOLS = 256;
+    static constexpr unsigned CLEAR = CLEAR_CODE;
+    static constexpr unsigned END = END_CODE;
+    static constexpr unsigned FIRST = 258;
+    static constexpr unsigned WIDTH = 9;
+};
+template <>
+struct AlphabetTraits<Alphabet::BYTE_SYMBOLS_2> {
+    using Symbol = std::uint8_t;
+    static constexpr unsigned SYMBOLS = 256;
+    static constexpr unsigned CLEAR = CLEAR_CODE_2;
+    static constexpr unsigned END = END_CODE_2;
+    static constexpr unsigned FIRST = 260;
+    static constexpr unsigned WIDTH = 9;
+};
+template <>
+struct AlphabetTraits<Alphabet::WIDE_SYMBOLS> {
+    using Symbol = std::uint16_t;
+    static constexpr unsigned SYMBOLS = 512;
+    static constexpr unsigned CLEAR = WIDE_CLEAR_CODE;
+    static constexpr unsigned END = WIDE_END_CODE;
+    static constexpr unsigned FIRST = 514;
+    static constexpr unsigned WIDTH = 10;
+};
+
+// ---------------------------------------------------------------------------
+// Bit output. Bits gather in a 64-bit accumulator and leave it four bytes at
+// a time; bytes at or past the capacity are counted, not stored. Every byte
+// up to the finished length is stored whole, so the output never depends on
+// what the destination held.
+class BitWriter {
+public:
+    BitWriter(std::uint8_t* dst, std::int32_t cap) noexcept : dst_(dst), cap_(cap < 0 ? 0 : cap) {}
+
+    // Raw bytes; only at a byte boundary (headers come before any code).
+    void putBytes(const std::uint8_t* p, std::int64_t n) noexcept {
+        flushWhole();
+        for (std::int64_t i = 0; i < n; ++i) put(p[i], 8);
+    }
+
+    // The low `width` bits of `value` (width up to 32).
+    void put(std::uint32_t value, unsigned width) noexcept {
+        acc_ |= static_cast<std::uint64_t>(value) << bits_;
+        bits_ += width;
+        if (bits_ >= 32) {
+            if (pos_ + 4 <= cap_) {
+                store32(dst_ + pos_, static_cast<std::uint32_t>(acc_));
+            } else {
+                storeTail(4);
+            }
+            pos_ += 4;
+            acc_ >>= 32;
+            bits_ -= 32;
+        }
+    }
+
+    // Bit position of the next bit to be written, from the start.
+    std::int64_t bitPosition() const noexcept { return pos_ * 8 + bits_; }
+
+    // Stores the partly filled last byte and one byte more when the last
+    // code ended on a byte boundary, and returns the full length.
+    std::int64_t finish() noexcept {
+        const unsigned n = bits_ / 8 + 1;
+        storeTail(n);
+        pos_ += n;
+        acc_ = 0;
+        bits_ = 0;
+        return pos_;
+    }
+
+private:
+    void flushWhole() noexcept {
+        while (bits_ >= 8) {
+            storeTail(1);
+            ++pos_;
+            acc_ >>= 8;
+            bits_ -= 8;
+        }
+    }
+    void storeTail(unsigned n) noexcept {
+        for (unsigned i = 0; i < n; ++i) {
+            const std::int64_t at = pos_ + i;
+            if (at < cap_) dst_[at] = static_cast<std::uint8_t>(acc_ >> (8 * i));
+        }
+    }
+
+    std::uint8_t* dst_;
+    std::int64_t cap_;
+    std::int64_t pos_ = 0;  // bytes already stored (or counted)
+    std::uint64_t acc_ = 0;
+    unsigned bits_ = 0;  // pending bits in acc_, below 32 between calls
+};
+
+// ---------------------------------------------------------------------------
+// Bit input over src[0..len). A read that would need a bit at or past the end
+// fails instead; eight bytes are loaded at once wherever they lie inside the
+// source.
+class BitReader {
+public:
+    BitReader(const std::uint8_t* src, std::int32_t len, std::int64_t startBit = 0) noexcept
+        : src_(src), len_(len < 0 ? 0 : len), bit_(startBit) {}
+
+    bool read(unsigned width, std::uint32_t& out) noexcept {
+        const std::int64_t byte = bit_ >> 3;
+        const unsigned shift = static_cast<unsigned>(bit_ & 7);
+        std::uint64_t window;
+        if (byte + 8 <= len_) {
+            window = load64(src_ + byte) >> shift;
+        } else {
+            if (bit_ + width > len_ * 8) return false;
+            window = 0;
+            for (std::int64_t i = byte; i < len_ && i < byte + 8; ++i)
+                window |= static_cast<std::uint64_t>(src_[i]) << (8 * (i - byte));
+            window >>= shift;
+        }
+        out = static_cast<std::uint32_t>(window) & ((1u << width) - 1u);
+        bit_ += width;
+        return true;
+    }
+
+    bool readBytes(std::uint8_t* out, std::int64_t n) noexcept {
+        for (std::int64_t i = 0; i < n; ++i) {
+            std::uint32_t b;
+            if (!read(8, b)) return false;
+            out[i] = static_cast<std::uint8_t>(b);
+        }
+        return true;
+    }
+
+    void rewind(unsigned bits) noexcept { bit_ -= bits; }
+    std::int64_t bitPosition() const noexcept { return bit_; }
+
+    // After the last end code: the source holds the whole byte of the next
+    // bit (the encoder's length always covers it), and the bits after the end
+    // code in that byte are zero, as the encoder leaves them.
+    bool endCovered() const noexcept {
+        const std::int64_t byte = bit_ >> 3;
+        if (byte >= len_) return false;
+        const unsigned used = static_cast<unsigned>(bit_ & 7);
+        return (src_[byte] >> used) == 0;
+    }
+
+private:
+    const std::uint8_t* src_;
+    std::int64_t len_;
+    std::int64_t bit_;
+};
+
+// ---------------------------------------------------------------------------
+// The encoder's dictionary: an open-addressing hash of (prefix, symbol) ->
+// code. A slot holds the pair and the code in one 32-bit word, 0 when empty
+// (a pair always carries a code of 258 or more). A clear empties only the
+// slots this generation used, which the dictionary lists as it fills them.
+// 8192 slots keep the load at most 0.22, so most look-ups touch one slot.
+class CodeDictionary {
+public:
+    static constexpr unsigned SLOT_BITS = 13;
+    static constexpr unsigned SLOTS = 1u << SLOT_BITS;
+
+    CodeDictionary() noexcept { std::memset(slots_, 0, sizeof slots_); }
+
+    void reset() noexcept {
+        for (unsigned i = 0; i < used_; ++i) slots_[usedSlots_[i]] = 0;
+        used_ = 0;
+    }
+
+    // Looks up the pair. Returns the code, or 0 when absent (every entry is
+    // at least 258); `slot` is then where the pair belongs.
+    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) const noexcept {
+        const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 10) | symbol;
+        unsigned i = hash(prefix, symbol);
+        for (;;) {
+            const std::uint32_t s = slots_[i];
+            if ((s >> 11) == key && s != 0) return s & 0x7FFu;
+            if (s == 0) {
+                slot = i;
+                return 0;
+            }
+            i = (i + 1) & (SLOTS - 1);
+        }
+    }
+
+    void add(unsigned slot, unsigned prefix, unsigned symbol, unsigned code) noexcept {
+        slots_[slot] = (static_cast<std::uint32_t>(prefix) << 21) | (static_cast<std::uint32_t>(symbol) << 11) | code;
+        usedSlots_[used_++] = static_cast<std::uint16_t>(slot);
+    }
+
+private:
+    // Each look-up waits on the code the previous one found, so the prefix
+    // takes only one cheap step (times 9, a single address computation); the
+    // symbol's part is computed beside it. Both factors are odd, so the
+    // symbols of one prefix, and the prefixes of one symbol, land on
+    // distinct slots.
+    static unsigned hash(unsigned prefix, unsigned symbol) noexcept {
+        return ((prefix * 9u) ^ (symbol * 0x2F3u)) & (SLOTS - 1);
+    }
+
+    std::uint32_t slots_[SLOTS];
+    std::uint16_t usedSlots_[CODE_LIMIT];
+    unsigned used_ = 0;
+};
+
+// One pass: the clear code, the codes of every symbol the model hands out,
+// and the end code, appended to `out` wherever it stands.
+template <typename Model>
+void EncodeDriver(Model& model, BitWriter& out, CodeDictionary& dictionary) noexcept {
+    using T = AlphabetTraits<Model::ALPHABET>;
+    dictionary.reset();
+    unsigned nextCode = T::FIRST;
+    unsigned codeWidth = T::WIDTH;
+    out.put(T::CLEAR, codeWidth);
+
+    unsigned prefix = model.NextSymbol();
+    while (model.moreInput()) {
+        const unsigned symbol = model.NextSymbol();
+        unsigned slot = 0;
+        const unsigned code = dictionary.find(prefix, symbol, slot);
+        if (code != 0) {
+            prefix = code;
+            continue;
+        }
+        out.put(prefix, codeWidth);
+        dictionary.add(slot, prefix, symbol, nextCode);
+        ++nextCode;
+        if (nextCode == 513 || nextCode == 1025) ++codeWidth;
+        prefix = symbol;
+        if (nextCode == CODE_LIMIT && model.moreInput()) {
+            // A full dictionary: the symbol stands alone as a code, then the
+            // clear; the next string starts with the next symbol.
+            out.put(symbol, codeWidth);
+            out.put(T::CLEAR, codeWidth);
+            dictionary.reset();
+            nextCode = T::FIRST;
+            codeWidth = T::WIDTH;
+            prefix = model.NextSymbol();
+        }
+    }
+    out.put(prefix, codeWidth);
+    out.put(T::END, codeWidth);
+}
+
+// ---------------------------------------------------------------------------
+// The decoder's code table and symbol history. An entry is its prefix code,
+// last symbol, length and where its string last appeared in the history;
+// entries past the history window are rebuilt back to front through their
+// prefixes, so no string needs recursion. Decoded symbols reach the sink in
+// blocks straight from the history.
+template <Alphabet A>
+class CodeTable {
+public:
+    using Symbol = typename AlphabetTraits<A>::Symbol;
+    static constexpr std::size_t HISTORY = 16384;  // symbols
+    static constexpr std::size_t KEEP = 4096;      // kept behind the write point when sliding
+    static constexpr std::size_t SLACK = 16;       // room for block copies to run over
+
+    CodeTable() noexcept {
+        for (unsigned s = 0; s < AlphabetTraits<A>::SYMBOLS; ++s) {
+            prefix_[s] = 0;
+            last_[s] = static_cast<Symbol>(s);
+            length_[s] = 1;
+        }
+        // Block copies may read a few symbols past what was written.
+        std::memset(history_, 0, sizeof history_);
+    }
+
+    // Used by DecodeDriver only; a table may serve several passes in turn.
+    std::uint16_t prefix_[CODE_LIMIT];
+    Symbol last_[CODE_LIMIT];
+    std::uint16_t length_[CODE_LIMIT];
+    std::uint32_t start_[CODE_LIMIT];  // history position, modulo 2^32
+    Symbol history_[HISTORY + SLACK];
+};
+
+namespace detail {
+
+template <typename Sink, typename Symbol>
+inline void deliver(Sink& sink, const Symbol* s, std::size_t n) noexcept {
+    if constexpr (requires { sink.putSymbols(s, n); }) {
+        sink.putSymbols(s, n);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) sink.PutSymbol(s[i]);
+    }
+}
+
+template <typename Sink>
+inline bool sinkFailed(const Sink& sink) noexcept {
+    if constexpr (requires { sink.failed(); }) {
+        return sink.failed();
+    } else {
+        return false;
+    }
+}
+
+// Forward copy in which the destination may overlap the source, with the
+// meaning of a symbol-by-symbol copy.
+template <typename Symbol>
+inline void copyForward(Symbol* dst, const Symbol* src, std::size_t n) noexcept {
+    constexpr std::size_t BLOCK = 8 / sizeof(Symbol);
+    if (static_cast<std::size_t>(dst - src) >= BLOCK) {
+        // Whole blocks may run up to BLOCK - 1 symbols past the end; the
+        // history keeps slack for that.
+        for (std::size_t i = 0; i < n; i += BLOCK) std::memcpy(dst + i, src + i, 8);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
+    }
+}
+
+}  // namespace detail
+
+// One pass: reads codes from `in` up to and including the end code and hands
+// the decoded symbols to the sink. A stream that Encode cannot have made
+// stops at once with CODEC_BAD_STREAM: a first code other than the clear
+// code, a code above the one being defined, a code that is neither a symbol
+// nor a control code of this alphabet, growth past 2048 entries without a
+// clear, or a stream that ends before its end code.
+//
+// The end code follows the last data code with no entry defined in between,
+// so when the decoder's next code is exactly 512 or 1024 the encoder wrote it
+// one bit narrower than the decoder's width. The reader then gives back the
+// extra bit, which leaves it exactly where the encoder's end code ended: a
+// second pass starts at the right bit, and the length check is exact.
+template <typename Sink>
+CodecStatus DecodeDriver(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& table) noexcept {
+    constexpr Alphabet A = Sink::ALPHABET;
+    using T = AlphabetTraits<A>;
+    using Symbol = typename T::Symbol;
+    using Table = CodeTable<A>;
+    Symbol* const hist = table.history_;
+
+    std::size_t fill = 0;       // symbols in the history
+    std::size_t delivered = 0;  // of those, handed to the sink
+    std::uint32_t base = 0;     // history position of hist[0], modulo 2^32
+
+    unsigned nextCode = T::FIRST;
+    unsigned codeWidth = T::WIDTH;
+    unsigned previous = 0;
+    std::size_t previousAt = 0;  // index in hist where the previous string starts
+    bool havePrevious = false;
+
+    std::uint32_t code;
+    if (!in.read(codeWidth, code) || code != T::CLEAR) return CODEC_BAD_STREAM;
+
+    for (;;) {
+        if (code == T::CLEAR) {
+            nextCode = T::FIRST;
+            codeWidth = T::WIDTH;
+            havePrevious = false;
+            do {
+                if (!in.read(codeWidth, code)) return CODEC_BAD_STREAM;
+            } while (code == T::CLEAR);
+            continue;
+        }
+        if (code == T::END) {
+            if (nextCode == 512 || nextCode == 1024) in.rewind(1);
+            break;
+        }
+
+        // Room for the longest string; slide the history when it runs out.
+        if (fill + MAX_STRING > Table::HISTORY) {
+            detail::deliver(sink, hist + delivered, fill - delivered);
+            if (detail::sinkFailed(sink)) return CODEC_BAD_STREAM;
+            const std::size_t drop = fill - Table::KEEP;
+            std::memmove(hist, hist + drop, Table::KEEP * sizeof(Symbol));
+            base += static_cast<std::uint32_t>(drop);
+            fill = Table::KEEP;
+            delivered = Table::KEEP;
+            previousAt -= drop;
+        }
+        const std::size_t at = fill;
+
+        if (code < T::SYMBOLS) {
+            hist[at] = static_cast<Symbol>(code);
+            fill = at + 1;
+        } else {
+            if (code < T::FIRST || !havePrevious || code > nextCode) return CODEC_BAD_STREAM;
+            if (code == nextCode) {
+                // The entry being defined: the previous string and its own
+                // first symbol. Define it first, then expand it like any other.
+                if (nextCode == CODE_LIMIT) return CODEC_BAD_STREAM;
+                table.prefix_[code] = static_cast<std::uint16_t>(previous);
+                table.last_[code] = hist[previousAt];
+                table.length_[code] = static_cast<std::uint16_t>(table.length_[previous] + 1);
+                table.start_[code] = base + static_cast<std::uint32_t>(previousAt);
+            }
+            const std::size_t n = table.length_[code];
+            const std::uint32_t back = base + static_cast<std::uint32_t>(at) - table.start_[code];
+            if (back <= at) {
+                detail::copyForward(hist + at, hist + (at - back), n);
+            } else {
+                unsigned c = code;
+                for (std::size_t i = n; i-- > 0;) {
+                    hist[at + i] = table.last_[c];
+                    c = table.prefix_[c];
+                }
+            }
+            fill = at + n;
+        }
+
+        if (havePrevious) {
+            if (nextCode == CODE_LIMIT) return CODEC_BAD_STREAM;
+            if (code != nextCode) {
+                table.prefix_[nextCode] = static_cast<std::uint16_t>(previous);
+                table.last_[nextCode] = hist[at];
+                table.length_[nextCode] = static_cast<std::uint16_t>(table.length_[previous] + 1);
+                table.start_[nextCode] = base + static_cast<std::uint32_t>(previousAt);
+            }
+            ++nextCode;
+            if (nextCode == 512 || nextCode == 1024) ++codeWidth;
+        }
+        previous = code;
+        previousAt = at;
+        havePrevious = true;
+
+        if (!in.read(codeWidth, code)) return CODEC_BAD_STREAM;
+    }
+    detail::deliver(sink, hist + delivered, fill - delivered);
+    if (detail::sinkFailed(sink)) return CODEC_BAD_STREAM;
+    return CODEC_OK;
+}
+
+}  // namespace reduct::lzw
+
+#endif  // REDUCT_LZW_CORE_H
