@@ -26,61 +26,98 @@
 // was not made by the encoder and is refused.
 #include "entry/byte_io.h"
 #include "entry/codec_context.h"
-#include "lzw/pass_engine.h"
+#include "lzw/lzw_core.h"
 #include "lzw/plane_split_coders.h"
 
 namespace reduct {
 namespace {
 
-using lzw_pass::BitReader;
-using lzw_pass::BitWriter;
-using lzw_pass::CodeTable;
+using lzw::Alphabet;
 
 constexpr std::int32_t HEADER_BYTES = 4;
 
-// Receives the strings of one pass and stores plane byte i at dst[2i +
-// offset], where that lies inside the capacity. Counts the symbols and
-// refuses any beyond the plane's size.
-struct PlaneSink {
-    std::uint8_t* dst;
-    std::int64_t cap;
-    std::int64_t planeSize;
-    std::int64_t offset;  // 1: high bytes, 0: low bytes
-    std::int64_t count = 0;
+// One plane of the source: every second byte, from `offset`.
+template <Alphabet A>
+class PlaneSymbols {
+public:
+    static constexpr Alphabet ALPHABET = A;
 
-    bool operator()(const CodeTable& table, std::uint32_t code, std::uint32_t length) noexcept {
-        const std::int64_t start = count;
-        count += length;
-        if (count > planeSize) return false;
-        if (2 * (count - 1) + offset < cap) {
-            std::uint8_t* p = dst + 2 * start + offset;
-            table.walk(code, [p](std::uint32_t k, std::uint16_t symbol) {
-                p[2 * k] = static_cast<std::uint8_t>(symbol);
-            });
-        } else {
-            table.walk(code, [this, start](std::uint32_t k, std::uint16_t symbol) {
-                const std::int64_t at = 2 * (start + k) + offset;
-                if (at < cap) dst[at] = static_cast<std::uint8_t>(symbol);
-            });
-        }
-        return true;
+    PlaneSymbols(const std::uint8_t* src, std::int64_t offset, std::int64_t words) noexcept
+        : at_(src + offset), left_(words) {}
+
+    unsigned NextSymbol() noexcept {
+        const unsigned s = *at_;
+        at_ += 2;
+        --left_;
+        return s;
     }
+    bool moreInput() const noexcept { return left_ > 0; }
+
+private:
+    const std::uint8_t* at_;
+    std::int64_t left_;
 };
+
+// Receives one decoded plane and stores plane byte i at dst[2i + offset],
+// where that lies inside the capacity. A plane longer than the stored length
+// provides for is refused.
+template <Alphabet A>
+class PlaneBytes {
+public:
+    static constexpr Alphabet ALPHABET = A;
+
+    PlaneBytes(std::uint8_t* dst, std::int32_t cap, std::int64_t offset, std::int64_t words) noexcept
+        : dst_(dst), cap_(cap), offset_(offset), words_(words) {}
+
+    void putSymbols(const std::uint8_t* s, std::size_t n) noexcept {
+        const std::int64_t start = count_;
+        count_ += static_cast<std::int64_t>(n);
+        if (count_ > words_) return;
+        const std::int64_t last = 2 * (count_ - 1) + offset_;
+        if (last < cap_) {
+            std::uint8_t* out = dst_ + 2 * start + offset_;
+            for (std::size_t i = 0; i < n; ++i) out[2 * i] = s[i];
+        } else {
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::int64_t at = 2 * (start + static_cast<std::int64_t>(i)) + offset_;
+                if (at < cap_) dst_[at] = s[i];
+            }
+        }
+    }
+    bool failed() const noexcept { return count_ > words_; }
+    bool complete() const noexcept { return count_ == words_; }
+
+private:
+    std::uint8_t* dst_;
+    std::int64_t cap_;
+    std::int64_t offset_;  // 1: high bytes, 0: low bytes
+    std::int64_t words_;
+    std::int64_t count_ = 0;
+};
+
+// One pass of the decoder, with a table of its own that lives only for the
+// pass, so the two passes never hold two tables on the stack at once.
+template <Alphabet A>
+bool decodePlane(lzw::BitReader& in, const CodecContext& ctx, std::int64_t offset,
+                 std::int64_t words) noexcept {
+    PlaneBytes<A> plane(ctx.dst, ctx.dstCap, offset, words);
+    lzw::CodeTable<A> table;
+    return lzw::DecodeDriver(in, plane, table) == CODEC_OK && plane.complete();
+}
 
 }  // namespace
 
 CodecResult EncodeBytePlaneLzw(const CodecContext& ctx) noexcept {
     if (ctx.srcLen < 2 || ctx.srcLen % 2 != 0) return codecStatus(CODEC_BAD_LENGTH);
-    const std::uint8_t* src = ctx.src;
     const std::int64_t words = ctx.srcLen / 2;
 
-    BitWriter out(ctx.dst, ctx.dstCap);
+    lzw::BitWriter out(ctx.dst, ctx.dstCap);
     out.put(static_cast<std::uint32_t>(ctx.srcLen), 32);
-    lzw_pass::CodeDictionary dict;
-    lzw_pass::encodePass(out, dict, lzw_pass::BYTE_SYMBOLS, words,
-                         [src](std::int64_t i) -> std::uint32_t { return src[2 * i + 1]; });
-    lzw_pass::encodePass(out, dict, lzw_pass::BYTE_SYMBOLS_2, words,
-                         [src](std::int64_t i) -> std::uint32_t { return src[2 * i]; });
+    lzw::CodeDictionary dictionary;
+    PlaneSymbols<Alphabet::BYTE_SYMBOLS> high(ctx.src, 1, words);
+    lzw::EncodeDriver(high, out, dictionary);
+    PlaneSymbols<Alphabet::BYTE_SYMBOLS_2> low(ctx.src, 0, words);
+    lzw::EncodeDriver(low, out, dictionary);
     return encodedLength(out.finish());
 }
 
@@ -90,16 +127,10 @@ CodecResult DecodeBytePlaneLzw(const CodecContext& ctx) noexcept {
     if (storedLength < 2 || storedLength % 2 != 0) return codecStatus(CODEC_BAD_STREAM);
     const std::int64_t words = storedLength / 2;
 
-    BitReader in(ctx.src, ctx.srcLen, HEADER_BYTES * 8);
-    CodeTable table;
-    PlaneSink high{ctx.dst, ctx.dstCap, words, 1};
-    if (!lzw_pass::decodePass(in, table, lzw_pass::BYTE_SYMBOLS, high) || high.count != words)
-        return codecStatus(CODEC_BAD_STREAM);
-    PlaneSink low{ctx.dst, ctx.dstCap, words, 0};
-    if (!lzw_pass::decodePass(in, table, lzw_pass::BYTE_SYMBOLS_2, low) || low.count != words)
-        return codecStatus(CODEC_BAD_STREAM);
-    // The encoder's stream always holds the bit after its final end code.
-    if (in.position() >= in.totalBits()) return codecStatus(CODEC_BAD_STREAM);
+    lzw::BitReader in(ctx.src, ctx.srcLen, HEADER_BYTES * 8);
+    if (!decodePlane<Alphabet::BYTE_SYMBOLS>(in, ctx, 1, words)) return codecStatus(CODEC_BAD_STREAM);
+    if (!decodePlane<Alphabet::BYTE_SYMBOLS_2>(in, ctx, 0, words)) return codecStatus(CODEC_BAD_STREAM);
+    if (!in.endCovered()) return codecStatus(CODEC_BAD_STREAM);
     return decodedLength(2 * words);
 }
 

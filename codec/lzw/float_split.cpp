@@ -26,84 +26,107 @@
 // symbols, so it never reads a mantissa from behind the region.
 #include "entry/byte_io.h"
 #include "entry/codec_context.h"
-#include "lzw/pass_engine.h"
+#include "lzw/lzw_core.h"
 #include "lzw/plane_split_coders.h"
 
 namespace reduct {
 namespace {
 
-using lzw_pass::BitReader;
-using lzw_pass::BitWriter;
-using lzw_pass::CodeTable;
+using lzw::Alphabet;
 
 constexpr std::int32_t HEADER_BYTES = 8;
 constexpr unsigned MANTISSA_BITS = 23;
 constexpr std::uint32_t MANTISSA_MASK = (1u << MANTISSA_BITS) - 1;
 
 // Bit position of the code stream behind n mantissas.
-constexpr std::uint64_t codeStreamStart(std::uint64_t samples) noexcept {
+constexpr std::int64_t codeStreamStart(std::int64_t samples) noexcept {
     return HEADER_BYTES * 8 + MANTISSA_BITS * samples;
 }
 
-// Receives the decoded sign-and-exponent symbols and writes each sample
-// with its mantissa, where the sample lies inside the capacity. Counts the
-// symbols and refuses any beyond n.
-struct SampleSink {
-    const std::uint8_t* src;
-    std::int64_t srcLen;
-    std::uint8_t* dst;
-    std::int64_t cap;
-    std::int64_t samples;
-    std::int64_t count = 0;
+// The sign-and-exponent symbols of the samples, in order.
+class ExponentSymbols {
+public:
+    static constexpr Alphabet ALPHABET = Alphabet::WIDE_SYMBOLS;
 
-    // The mantissa of sample j: a 32-bit read where it lies inside the
-    // source, byte by byte in the last few bytes.
+    ExponentSymbols(const std::uint8_t* src, std::int64_t samples) noexcept : at_(src), left_(samples) {}
+
+    unsigned NextSymbol() noexcept {
+        const std::uint32_t w = load32(at_);
+        at_ += 4;
+        --left_;
+        return w >> MANTISSA_BITS;
+    }
+    bool moreInput() const noexcept { return left_ > 0; }
+
+private:
+    const std::uint8_t* at_;
+    std::int64_t left_;
+};
+
+// Receives the decoded symbols and writes each sample with its mantissa,
+// where the sample lies inside the capacity. More symbols than samples is
+// refused, so no mantissa is ever read from behind the region.
+class Samples {
+public:
+    static constexpr Alphabet ALPHABET = Alphabet::WIDE_SYMBOLS;
+
+    Samples(const CodecContext& ctx, std::int64_t samples) noexcept
+        : src_(ctx.src), srcLen_(ctx.srcLen), dst_(ctx.dst), cap_(ctx.dstCap), samples_(samples) {}
+
+    void putSymbols(const std::uint16_t* s, std::size_t n) noexcept {
+        const std::int64_t start = count_;
+        count_ += static_cast<std::int64_t>(n);
+        if (count_ > samples_) return;
+        const bool fits = 4 * count_ <= cap_;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::int64_t j = start + static_cast<std::int64_t>(i);
+            const std::uint32_t bits = (static_cast<std::uint32_t>(s[i]) << MANTISSA_BITS) | mantissa(j);
+            if (fits || 4 * j + 4 <= cap_) store32(dst_ + 4 * j, bits);
+        }
+    }
+    bool failed() const noexcept { return count_ > samples_; }
+    bool complete() const noexcept { return count_ == samples_; }
+
+private:
+    // Mantissa j: one 32-bit read where it lies inside the source, byte by
+    // byte in the source's last few bytes.
     std::uint32_t mantissa(std::int64_t j) const noexcept {
-        const std::uint64_t bit = codeStreamStart(0) + MANTISSA_BITS * static_cast<std::uint64_t>(j);
-        const auto byte = static_cast<std::int64_t>(bit >> 3);
+        const std::int64_t bit = codeStreamStart(j);
+        const std::int64_t byte = bit >> 3;
         const auto shift = static_cast<unsigned>(bit & 7);
         std::uint32_t window;
-        if (byte + 4 <= srcLen) {
-            window = load32(src + byte);
+        if (byte + 4 <= srcLen_) {
+            window = load32(src_ + byte);
         } else {
             window = 0;
-            for (std::int64_t i = 0; byte + i < srcLen; ++i)
-                window |= static_cast<std::uint32_t>(src[byte + i]) << (8 * i);
+            for (std::int64_t i = 0; byte + i < srcLen_; ++i)
+                window |= static_cast<std::uint32_t>(src_[byte + i]) << (8 * i);
         }
         return (window >> shift) & MANTISSA_MASK;
     }
 
-    bool operator()(const CodeTable& table, std::uint32_t code, std::uint32_t length) noexcept {
-        const std::int64_t start = count;
-        count += length;
-        if (count > samples) return false;
-        const bool fits = 4 * count <= cap;
-        table.walk(code, [this, start, fits](std::uint32_t k, std::uint16_t symbol) {
-            const std::int64_t j = start + k;
-            if (fits || 4 * j + 4 <= cap) {
-                store32(dst + 4 * j,
-                        (static_cast<std::uint32_t>(symbol) << MANTISSA_BITS) | mantissa(j));
-            }
-        });
-        return true;
-    }
+    const std::uint8_t* src_;
+    std::int64_t srcLen_;
+    std::uint8_t* dst_;
+    std::int64_t cap_;
+    std::int64_t samples_;
+    std::int64_t count_ = 0;
 };
 
 }  // namespace
 
 CodecResult EncodeFloatSplitLzw(const CodecContext& ctx) noexcept {
     if (ctx.srcLen % 4 != 0) return codecStatus(CODEC_BAD_LENGTH);
-    const std::uint8_t* src = ctx.src;
     const std::int64_t samples = ctx.srcLen / 4;
 
-    BitWriter out(ctx.dst, ctx.dstCap);
+    lzw::BitWriter out(ctx.dst, ctx.dstCap);
     out.put(static_cast<std::uint32_t>(ctx.srcLen), 32);
     out.put(MANTISSA_BITS, 32);
-    for (std::int64_t i = 0; i < samples; ++i) out.put(load32(src + 4 * i) & MANTISSA_MASK, MANTISSA_BITS);
+    for (std::int64_t i = 0; i < samples; ++i) out.put(load32(ctx.src + 4 * i) & MANTISSA_MASK, MANTISSA_BITS);
 
-    lzw_pass::CodeDictionary dict;
-    lzw_pass::encodePass(out, dict, lzw_pass::WIDE_SYMBOLS, samples,
-                         [src](std::int64_t i) { return load32(src + 4 * i) >> MANTISSA_BITS; });
+    ExponentSymbols symbols(ctx.src, samples);
+    lzw::CodeDictionary dictionary;
+    lzw::EncodeDriver(symbols, out, dictionary);
     return encodedLength(out.finish());
 }
 
@@ -116,13 +139,11 @@ CodecResult DecodeFloatSplitLzw(const CodecContext& ctx) noexcept {
         return codecStatus(CODEC_BAD_STREAM);
     const std::int64_t samples = storedLength / 4;
 
-    BitReader in(ctx.src, ctx.srcLen, codeStreamStart(static_cast<std::uint64_t>(samples)));
-    CodeTable table;
-    SampleSink sink{ctx.src, ctx.srcLen, ctx.dst, ctx.dstCap, samples};
-    if (!lzw_pass::decodePass(in, table, lzw_pass::WIDE_SYMBOLS, sink) || sink.count != samples)
+    lzw::BitReader in(ctx.src, ctx.srcLen, codeStreamStart(samples));
+    Samples out(ctx, samples);
+    lzw::CodeTable<Alphabet::WIDE_SYMBOLS> table;
+    if (lzw::DecodeDriver(in, out, table) != CODEC_OK || !out.complete() || !in.endCovered())
         return codecStatus(CODEC_BAD_STREAM);
-    // The encoder's stream always holds the bit after its end code.
-    if (in.position() >= in.totalBits()) return codecStatus(CODEC_BAD_STREAM);
     return decodedLength(4 * samples);
 }
 
