@@ -98,7 +98,7 @@ private:
 // One pass of the decoder, with a table of its own that lives only for the
 // pass, so the two passes never hold two tables on the stack at once.
 template <Alphabet A>
-bool decodePlane(lzw::BitReader& in, const CodecContext& ctx, std::int64_t offset,
+[[gnu::noinline]] bool decodePlane(lzw::BitReader& in, const CodecContext& ctx, std::int64_t offset,
                  std::int64_t words) noexcept {
     PlaneBytes<A> plane(ctx.dst, ctx.dstCap, offset, words);
     lzw::CodeTable<A> table;

@@ -343,9 +343,11 @@ public:
     std::uint16_t length_[CODE_LIMIT];
     std::uint32_t start_[CODE_LIMIT];  // history position, modulo 2^32
     // The first HEAD symbols of the string (all of a shorter one, zeros
-    // after it), so that most strings are written with one 8-byte store.
-    static constexpr std::size_t HEAD = 8 / sizeof(Symbol);
-    std::uint64_t head_[CODE_LIMIT];
+    // after it), so that most strings are written with one store: eight
+    // bytes, or two 9-bit symbols (kept small, as that table is the larger).
+    using Head = std::conditional_t<sizeof(Symbol) == 1, std::uint64_t, std::uint32_t>;
+    static constexpr std::size_t HEAD = sizeof(Head) / sizeof(Symbol);
+    Head head_[CODE_LIMIT];
     Symbol history_[HISTORY + SLACK];
 };
 
@@ -445,13 +447,15 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& ta
     // Entry nextCode: the previous string followed by `first`.
     auto define = [&](Symbol first) noexcept {
         const unsigned n = table.length_[previous];
-        const std::uint64_t head = table.head_[previous];
+        const typename Table::Head head = table.head_[previous];
         table.prefix_[nextCode] = static_cast<std::uint16_t>(previous);
         table.last_[nextCode] = first;
         table.length_[nextCode] = static_cast<std::uint16_t>(n + 1);
         table.start_[nextCode] = base + static_cast<std::uint32_t>(previousAt);
         table.head_[nextCode] =
-            n < HEAD ? head | (static_cast<std::uint64_t>(first) << (8 * sizeof(Symbol) * n)) : head;
+            n < HEAD ? static_cast<typename Table::Head>(
+                           head | (static_cast<typename Table::Head>(first) << (8 * sizeof(Symbol) * n)))
+                     : head;
     };
 
     std::uint32_t code;
@@ -497,7 +501,7 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& ta
             if (!makeRoom()) return CODEC_BAD_STREAM;
             const std::size_t at = fill;
             const std::size_t n = table.length_[code];
-            std::memcpy(hist + at, &table.head_[code], 8);
+            std::memcpy(hist + at, &table.head_[code], sizeof(typename Table::Head));
             if (n > HEAD) [[unlikely]] {
                 const std::uint32_t back = base + static_cast<std::uint32_t>(at) - table.start_[code];
                 if (back <= at) {
