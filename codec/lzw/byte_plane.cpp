@@ -16,7 +16,10 @@
 //   |                 |         | right after the final end code                     |
 //
 // The second pass starts at the bit right after the first pass's end code,
-// with no byte alignment and the width back at 9 bits.
+// with no byte alignment and the width back at 9 bits. A first-pass end code
+// written while the encoder's next code is 512 or 1024 is one bit narrower
+// than the decoder reads it; the decoder gives that bit (the first bit of
+// the clear code 258) back before the second pass.
 //
 // No plane buffers are needed: the encoder reads each plane straight from
 // the source with a stride of 2, and the decoder writes the high bytes of
