@@ -105,6 +105,10 @@ public:
         for (std::size_t i = 0; i < n; ++i) pending_[pendingBytes_++] = s[i];
     }
 
+    // No stream Encode makes decodes to more than 2^31 - 1 bytes; a longer
+    // one is stopped instead of counted to its end.
+    bool failed() const noexcept { return pos_ > MAX_CODEC_LENGTH; }
+
     // The stream made whole differences, and at least one.
     bool complete() const noexcept { return pendingBytes_ == 0 && symbols_ > 0; }
     std::int64_t length() const noexcept { return pos_; }

@@ -16,9 +16,10 @@
 // the width of every code but the end code (see DecodeDriver). When the
 // dictionary holds 2048 codes and input remains, the encoder writes the
 // pending prefix, the current symbol and the clear code, all 11 bits wide,
-// and starts a fresh dictionary. The stream ends with the last prefix and the
-// end code; the coded length counts the byte holding the end code's last bit
-// plus one more byte, and every bit after the end code is zero.
+// and starts a fresh dictionary (if that miss was on the last symbol, no clear
+// is written). The stream ends with the last prefix and the end code; the
+// coded length runs up to and including the byte that holds the first bit
+// after the end code, and every bit after the end code is zero.
 //
 // How a method uses the engine:
 //   Encoding: the method writes its raw header through a BitWriter (putBytes
@@ -33,6 +34,9 @@
 //     static constexpr Alphabet ALPHABET;
 //     void putSymbols(const Symbol* s, std::size_t n);  // or void PutSymbol(unsigned s)
 //     bool failed() const;                              // optional: stop with CODEC_BAD_STREAM
+//   Symbols reach the sink in order, in blocks that need not line up with
+//   codes or values; a sink that must bound what it takes checks in its
+//   put and reports through failed().
 //   Both drivers are templates over the model, so every hook is inlined.
 //   Two passes simply run the driver twice on the same writer or reader; a
 //   code stream that starts at a bit offset starts wherever the writer or
@@ -105,13 +109,13 @@ class BitWriter {
 public:
     BitWriter(std::uint8_t* dst, std::int32_t cap) noexcept : dst_(dst), cap_(cap < 0 ? 0 : cap) {}
 
-    // Raw bytes; only at a byte boundary (headers come before any code).
+    // Raw bytes, each packed as an 8-bit field (plain bytes when the
+    // writer stands on a byte boundary, as it does for headers).
     void putBytes(const std::uint8_t* p, std::int64_t n) noexcept {
-        flushWhole();
         for (std::int64_t i = 0; i < n; ++i) put(p[i], 8);
     }
 
-    // The low `width` bits of `value` (width up to 32).
+    // A `width`-bit field (width up to 32); `value` must be below 2^width.
     void put(std::uint32_t value, unsigned width) noexcept {
         acc_ |= static_cast<std::uint64_t>(value) << bits_;
         bits_ += width;
@@ -142,14 +146,6 @@ public:
     }
 
 private:
-    void flushWhole() noexcept {
-        while (bits_ >= 8) {
-            storeTail(1);
-            ++pos_;
-            acc_ >>= 8;
-            bits_ -= 8;
-        }
-    }
     void storeTail(unsigned n) noexcept {
         for (unsigned i = 0; i < n; ++i) {
             const std::int64_t at = pos_ + i;
@@ -173,6 +169,7 @@ public:
     BitReader(const std::uint8_t* src, std::int32_t len, std::int64_t startBit = 0) noexcept
         : src_(src), len_(len < 0 ? 0 : len), bit_(startBit) {}
 
+    // Reads a `width`-bit field (width up to 32).
     bool read(unsigned width, std::uint32_t& out) noexcept {
         const std::int64_t byte = bit_ >> 3;
         const unsigned shift = static_cast<unsigned>(bit_ & 7);
@@ -186,7 +183,7 @@ public:
                 window |= static_cast<std::uint64_t>(src_[i]) << (8 * (i - byte));
             window >>= shift;
         }
-        out = static_cast<std::uint32_t>(window) & ((1u << width) - 1u);
+        out = static_cast<std::uint32_t>(window & ((std::uint64_t{1} << width) - 1u));
         bit_ += width;
         return true;
     }
@@ -225,26 +222,38 @@ private:
 // (a pair always carries a code of 258 or more). A clear empties only the
 // slots this generation used, which the dictionary lists as it fills them.
 // 8192 slots keep the load at most 0.22, so most look-ups touch one slot.
+// Each code also remembers the last (symbol, code) pair found or added under
+// it: process data repeats itself, and that check is a single load where the
+// hash costs several steps, on the path every symbol waits on.
 class CodeDictionary {
 public:
     static constexpr unsigned SLOT_BITS = 13;
     static constexpr unsigned SLOTS = 1u << SLOT_BITS;
 
-    CodeDictionary() noexcept { std::memset(slots_, 0, sizeof slots_); }
+    CodeDictionary() noexcept {
+        std::memset(slots_, 0, sizeof slots_);
+        std::memset(recent_, 0, sizeof recent_);
+    }
 
     void reset() noexcept {
         for (unsigned i = 0; i < used_; ++i) slots_[usedSlots_[i]] = 0;
         used_ = 0;
+        std::memset(recent_, 0, sizeof recent_);
     }
 
     // Looks up the pair. Returns the code, or 0 when absent (every entry is
     // at least 258); `slot` is then where the pair belongs.
-    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) const noexcept {
+    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) noexcept {
+        const std::uint32_t r = recent_[prefix];
+        if ((r >> 16) == symbol + 1) return r & 0xFFFFu;
         const std::uint32_t key = (static_cast<std::uint32_t>(prefix) << 10) | symbol;
         unsigned i = hash(prefix, symbol);
         for (;;) {
             const std::uint32_t s = slots_[i];
-            if ((s >> 11) == key && s != 0) return s & 0x7FFu;
+            if ((s >> 11) == key && s != 0) {
+                recent_[prefix] = ((symbol + 1) << 16) | (s & 0x7FFu);
+                return s & 0x7FFu;
+            }
             if (s == 0) {
                 slot = i;
                 return 0;
@@ -256,6 +265,7 @@ public:
     void add(unsigned slot, unsigned prefix, unsigned symbol, unsigned code) noexcept {
         slots_[slot] = (static_cast<std::uint32_t>(prefix) << 21) | (static_cast<std::uint32_t>(symbol) << 11) | code;
         usedSlots_[used_++] = static_cast<std::uint16_t>(slot);
+        recent_[prefix] = ((symbol + 1) << 16) | code;
     }
 
 private:
@@ -269,6 +279,7 @@ private:
     }
 
     std::uint32_t slots_[SLOTS];
+    std::uint32_t recent_[CODE_LIMIT];
     std::uint16_t usedSlots_[CODE_LIMIT];
     unsigned used_ = 0;
 };
