@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "conformance.h"
-#include "lzw_stream_model.h"
+#include "lzw_reference.h"
 #include "samples.h"
 
 namespace reduct::test {
@@ -18,23 +18,43 @@ namespace {
 
 constexpr int M = CM_BYTE_PLANE_LZW;
 
-std::vector<std::uint32_t> plane(const std::vector<std::uint16_t>& words, bool high) {
-    std::vector<std::uint32_t> out;
+std::vector<unsigned> plane(const std::vector<std::uint16_t>& words, bool high) {
+    std::vector<unsigned> out;
     for (std::uint16_t w : words) out.push_back(high ? (w >> 8) : (w & 0xFFu));
     return out;
 }
 
 // The stream the encoder must make for `words`; the header and each pass's
 // symbols can be overridden to craft streams the encoder never makes.
-Bytes modelStream(const std::vector<std::uint16_t>& words,
+Bytes modelStream(const std::vector<std::uint16_t>& source,
                   std::optional<std::int32_t> storedLength = std::nullopt,
-                  std::optional<std::vector<std::uint32_t>> highPlane = std::nullopt,
-                  std::optional<std::vector<std::uint32_t>> lowPlane = std::nullopt) {
-    BitPacker bits;
-    bits.put(static_cast<std::uint32_t>(storedLength.value_or(static_cast<std::int32_t>(2 * words.size()))), 32);
-    bits.put(lzwPass(highPlane.value_or(plane(words, true)), BYTES_1).codes);
-    bits.put(lzwPass(lowPlane.value_or(plane(words, false)), BYTES_2).codes);
-    return bits.finish();
+                  std::optional<std::vector<unsigned>> highPlane = std::nullopt,
+                  std::optional<std::vector<unsigned>> lowPlane = std::nullopt) {
+    std::vector<Code> codes = referenceCodes(highPlane.value_or(plane(source, true)), REF_BYTES).codes;
+    const std::vector<Code> low = referenceCodes(lowPlane.value_or(plane(source, false)), REF_BYTES_2).codes;
+    codes.insert(codes.end(), low.begin(), low.end());
+    return referencePack(codes, words<std::int32_t>({storedLength.value_or(static_cast<std::int32_t>(2 * source.size()))}));
+}
+
+// The fewest leading symbols whose pass satisfies `holds`, which must stay
+// true for every longer prefix once it holds (and hold for the whole input).
+template <typename Holds>
+std::size_t shortestPrefix(const std::vector<unsigned>& symbols, ReferenceAlphabet a, Holds holds) {
+    std::size_t lo = 1, hi = symbols.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        const std::vector<unsigned> head(symbols.begin(), symbols.begin() + static_cast<std::ptrdiff_t>(mid));
+        if (holds(referenceCodes(head, a))) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return lo;
+}
+
+std::vector<std::uint16_t> firstWords(const std::vector<std::uint16_t>& pool, std::size_t n) {
+    return {pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(n)};
 }
 
 std::vector<std::uint16_t> randomWords(std::size_t n, std::uint32_t seed, unsigned highRange,
@@ -106,14 +126,12 @@ TEST(BytePlane, SecondPassStartsRightAfterAFirstPassEndingAtAnyBit) {
     const std::vector<std::uint16_t> pool = randomWords(400, 4, 256, 7);
     bool seen[8] = {};
     for (std::size_t n = 1; n <= pool.size(); ++n) {
-        std::vector<std::uint16_t> w(pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(n));
-        BitPacker bits;
-        bits.put(0, 32);
-        bits.put(lzwPass(plane(w, true), BYTES_1).codes);
-        const std::size_t endBit = bits.bitPosition() % 8;
-        if (seen[endBit]) continue;
-        seen[endBit] = true;
-        SCOPED_TRACE("first pass ends at bit " + std::to_string(endBit) + " with " + std::to_string(n) + " words");
+        const std::vector<std::uint16_t> w = firstWords(pool, n);
+        std::size_t endBit = 32;
+        for (const Code& c : referenceCodes(plane(w, true), REF_BYTES).codes) endBit += c.width;
+        if (seen[endBit % 8]) continue;
+        seen[endBit % 8] = true;
+        SCOPED_TRACE("first pass ends at bit " + std::to_string(endBit % 8) + " with " + std::to_string(n) + " words");
         const Bytes src = words(w);
         expectExample(M, src, modelStream(w), src);
     }
@@ -124,16 +142,15 @@ TEST(BytePlane, SecondPassStartsRightAfterAFirstPassEndingAtAnyBit) {
 // or 1024: the encoder writes it one bit narrower than the decoder's width
 // at that point, and the second pass follows at once.
 TEST(BytePlane, FirstPassEndCodeOneBitNarrowerThanTheDecoderWidth) {
-    for (std::uint32_t target : {512u, 1024u}) {
+    for (unsigned target : {512u, 1024u}) {
         for (unsigned seed : {5u, 6u}) {
             const std::vector<std::uint16_t> pool = randomWords(3000, seed, 256, 256);
-            const LzwPass full = lzwPass(plane(pool, true), BYTES_1);
-            std::size_t n = 0;
-            while (n < pool.size() && full.nextCodeAfter[n] != target) ++n;
-            ASSERT_LT(n, pool.size());
-            std::vector<std::uint16_t> w(pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(n + 1));
-            const LzwPass first = lzwPass(plane(w, true), BYTES_1);
-            ASSERT_EQ(first.codes.back().value, 257u);
+            const std::size_t n = shortestPrefix(plane(pool, true), REF_BYTES, [&](const ReferencePass& r) {
+                return r.clears > 0 || r.endNextCode >= target;
+            });
+            const std::vector<std::uint16_t> w = firstWords(pool, n);
+            const ReferencePass first = referenceCodes(plane(w, true), REF_BYTES);
+            ASSERT_EQ(first.endNextCode, target);
             ASSERT_EQ(first.codes.back().width, target == 512 ? 9u : 10u);
             SCOPED_TRACE("next code " + std::to_string(target) + ", seed " + std::to_string(seed));
             const Bytes src = words(w);
@@ -146,17 +163,19 @@ TEST(BytePlane, FirstPassEndCodeOneBitNarrowerThanTheDecoderWidth) {
 // symbol and the end code, all 11 bits wide, and no clear code.
 TEST(BytePlane, PlaneFillingItsDictionaryOnTheLastSymbolCarriesNoClear) {
     for (bool highPlane : {true, false}) {
+        SCOPED_TRACE(highPlane ? "high plane" : "low plane");
+        const ReferenceAlphabet a = highPlane ? REF_BYTES : REF_BYTES_2;
         const std::vector<std::uint16_t> pool = randomWords(4000, 7, 256, 256);
-        const LzwPass full = lzwPass(plane(pool, highPlane), highPlane ? BYTES_1 : BYTES_2);
-        ASSERT_FALSE(full.fullAt.empty());
-        const std::size_t n = full.fullAt.front() + 1;
-        std::vector<std::uint16_t> w(pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(n));
-        const LzwPass pass = lzwPass(plane(w, highPlane), highPlane ? BYTES_1 : BYTES_2);
-        ASSERT_EQ(pass.clears, 0u);
+        const std::size_t n = shortestPrefix(plane(pool, highPlane), a, [](const ReferencePass& r) {
+            return r.clears > 0 || r.fullOnLast;
+        });
+        const std::vector<std::uint16_t> w = firstWords(pool, n);
+        const ReferencePass pass = referenceCodes(plane(w, highPlane), a);
+        ASSERT_TRUE(pass.fullOnLast);
+        ASSERT_EQ(pass.clears, 0);
         const std::size_t c = pass.codes.size();
         EXPECT_EQ(pass.codes[c - 2].value, plane(w, highPlane).back());
         for (std::size_t k = c - 3; k < c; ++k) EXPECT_EQ(pass.codes[k].width, 11u);
-        SCOPED_TRACE(highPlane ? "high plane" : "low plane");
         const Bytes src = words(w);
         expectExample(M, src, modelStream(w), src);
     }
@@ -187,9 +206,9 @@ TEST(BytePlane, StreamsTheEncoderCannotMakeAreRefused) {
     const Bytes good = modelStream(w);
     ASSERT_EQ(decodeInto(good, M, 600).result.status, CODEC_OK);
 
-    std::vector<std::uint32_t> shortPlane = plane(w, false);
+    std::vector<unsigned> shortPlane = plane(w, false);
     shortPlane.pop_back();
-    std::vector<std::uint32_t> longPlane = plane(w, true);
+    std::vector<unsigned> longPlane = plane(w, true);
     longPlane.push_back(1);
     Bytes badFirstCode = good;
     badFirstCode[4] = 0x41;  // first code 0x41 instead of the clear code

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "conformance.h"
-#include "lzw_stream_model.h"
+#include "lzw_reference.h"
 #include "samples.h"
 
 namespace reduct::test {
@@ -19,8 +19,8 @@ namespace {
 
 constexpr int M = CM_FLOAT_SPLIT_LZW;
 
-std::vector<std::uint32_t> symbolsOf(const std::vector<std::uint32_t>& patterns) {
-    std::vector<std::uint32_t> out;
+std::vector<unsigned> symbolsOf(const std::vector<std::uint32_t>& patterns) {
+    std::vector<unsigned> out;
     for (std::uint32_t w : patterns) out.push_back(w >> 23);
     return out;
 }
@@ -31,7 +31,7 @@ struct StreamParts {
     std::uint32_t length;
     std::uint32_t width;
     std::vector<std::uint32_t> mantissas;
-    std::vector<std::uint32_t> symbols;
+    std::vector<unsigned> symbols;
 };
 
 StreamParts partsOf(const std::vector<std::uint32_t>& patterns) {
@@ -40,24 +40,40 @@ StreamParts partsOf(const std::vector<std::uint32_t>& patterns) {
     return p;
 }
 
+// The mantissas go in ahead of the codes, each as a 12-bit and an 11-bit
+// field (the packer takes fields of up to 16 bits).
 Bytes build(const StreamParts& p) {
-    BitPacker bits;
-    bits.put(p.length, 32);
-    bits.put(p.width, 32);
-    for (std::uint32_t m : p.mantissas) bits.put(m, 23);
-    bits.put(lzwPass(p.symbols, WIDE).codes);
-    return bits.finish();
+    std::vector<Code> fields;
+    for (std::uint32_t m : p.mantissas) {
+        fields.push_back({m & 0xFFFu, 12});
+        fields.push_back({m >> 12, 11});
+    }
+    const std::vector<Code> codes = referenceCodes(p.symbols, REF_WIDE).codes;
+    fields.insert(fields.end(), codes.begin(), codes.end());
+    return referencePack(fields, words<std::uint32_t>({p.length, p.width}));
 }
 
 Bytes modelStream(const std::vector<std::uint32_t>& patterns) { return build(partsOf(patterns)); }
 
-// Bit position right after the end code of the model stream.
-std::size_t endBit(const std::vector<std::uint32_t>& patterns) {
-    return 64 + 23 * patterns.size() + [&] {
-        std::size_t n = 0;
-        for (const Field& f : lzwPass(symbolsOf(patterns), WIDE).codes) n += f.width;
-        return n;
-    }();
+std::vector<std::uint32_t> firstSamples(const std::vector<std::uint32_t>& pool, std::size_t n) {
+    return {pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+// The fewest leading samples whose code pass satisfies `holds`, which must
+// stay true for every longer prefix once it holds (and hold for the whole
+// pool).
+template <typename Holds>
+std::size_t shortestPrefix(const std::vector<std::uint32_t>& pool, Holds holds) {
+    std::size_t lo = 1, hi = pool.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (holds(referenceCodes(symbolsOf(firstSamples(pool, mid)), REF_WIDE))) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return lo;
 }
 
 std::vector<std::uint32_t> randomPatterns(std::size_t n, std::uint32_t seed, std::uint32_t symbolRange) {
@@ -121,7 +137,7 @@ TEST(FloatSplit, CodeStreamFollowsTheLastMantissaBitForEveryCount) {
     const std::vector<std::uint32_t> pool = randomPatterns(24, 11, 512);
     for (std::size_t n = 1; n <= pool.size(); ++n) {
         SCOPED_TRACE(std::to_string(n) + " samples");
-        const std::vector<std::uint32_t> p(pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(n));
+        const std::vector<std::uint32_t> p = firstSamples(pool, n);
         const Bytes src = words(p);
         const Bytes coded = modelStream(p);
         expectExample(M, src, coded, src);
@@ -167,13 +183,19 @@ TEST(FloatSplit, EndCodeOneBitNarrowerThanTheDecoderWidth) {
     bool lastBitOfAByte = false;
     for (unsigned seed = 1; seed < 200 && !lastBitOfAByte; ++seed) {
         const std::vector<std::uint32_t> pool = randomPatterns(8000, seed, 4u << (seed % 8));
-        const LzwPass full = lzwPass(symbolsOf(pool), WIDE);
-        for (std::size_t i = 0; i < pool.size(); ++i) {
-            if (full.nextCodeAfter[i] != 1024) continue;
-            const std::vector<std::uint32_t> p(pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(i + 1));
-            const std::size_t end = endBit(p);
-            if (end % 8 == 7) lastBitOfAByte = true;
-            SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(i + 1) + " samples");
+        std::size_t n = shortestPrefix(pool, [](const ReferencePass& r) {
+            return r.clears > 0 || r.endNextCode >= 1024;
+        });
+        // Every length that ends the pass at 1024 (hits keep it there).
+        for (;; ++n) {
+            const std::vector<std::uint32_t> p = firstSamples(pool, n);
+            const ReferencePass pass = referenceCodes(symbolsOf(p), REF_WIDE);
+            if (pass.endNextCode != 1024) break;
+            ASSERT_EQ(pass.codes.back().width, 10u);
+            std::size_t endBit = 64 + 23 * n;
+            for (const Code& c : pass.codes) endBit += c.width;
+            if (endBit % 8 == 7) lastBitOfAByte = true;
+            SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(n) + " samples");
             const Bytes src = words(p);
             expectExample(M, src, modelStream(p), src);
         }
@@ -183,12 +205,11 @@ TEST(FloatSplit, EndCodeOneBitNarrowerThanTheDecoderWidth) {
 
 TEST(FloatSplit, DictionaryFillingOnTheLastSampleCarriesNoClear) {
     const std::vector<std::uint32_t> pool = randomPatterns(3000, 15, 512);
-    const LzwPass full = lzwPass(symbolsOf(pool), WIDE);
-    ASSERT_FALSE(full.fullAt.empty());
-    const std::vector<std::uint32_t> p(pool.begin(),
-                                       pool.begin() + static_cast<std::ptrdiff_t>(full.fullAt.front() + 1));
-    const LzwPass pass = lzwPass(symbolsOf(p), WIDE);
-    EXPECT_EQ(pass.clears, 0u);
+    const std::size_t n = shortestPrefix(pool, [](const ReferencePass& r) { return r.clears > 0 || r.fullOnLast; });
+    const std::vector<std::uint32_t> p = firstSamples(pool, n);
+    const ReferencePass pass = referenceCodes(symbolsOf(p), REF_WIDE);
+    ASSERT_TRUE(pass.fullOnLast);
+    EXPECT_EQ(pass.clears, 0);
     EXPECT_EQ(pass.codes.back().width, 11u);
     const Bytes src = words(p);
     expectExample(M, src, modelStream(p), src);
