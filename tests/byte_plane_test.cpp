@@ -30,10 +30,14 @@ Bytes modelStream(const std::vector<std::uint16_t>& source,
                   std::optional<std::int32_t> storedLength = std::nullopt,
                   std::optional<std::vector<unsigned>> highPlane = std::nullopt,
                   std::optional<std::vector<unsigned>> lowPlane = std::nullopt) {
-    std::vector<Code> codes = referenceCodes(highPlane.value_or(plane(source, true)), REF_BYTES).codes;
-    const std::vector<Code> low = referenceCodes(lowPlane.value_or(plane(source, false)), REF_BYTES_2).codes;
+    std::vector<Code> codes =
+        referenceCodes(highPlane.value_or(plane(source, true)), REF_BYTES).codes;
+    const std::vector<Code> low =
+        referenceCodes(lowPlane.value_or(plane(source, false)), REF_BYTES_2).codes;
     codes.insert(codes.end(), low.begin(), low.end());
-    return referencePack(codes, words<std::int32_t>({storedLength.value_or(static_cast<std::int32_t>(2 * source.size()))}));
+    return referencePack(
+        codes,
+        words<std::int32_t>({storedLength.value_or(static_cast<std::int32_t>(2 * source.size()))}));
 }
 
 // The fewest leading symbols whose pass satisfies `holds`, which must stay
@@ -43,7 +47,8 @@ std::size_t shortestPrefix(const std::vector<unsigned>& symbols, ReferenceAlphab
     std::size_t lo = 1, hi = symbols.size();
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
-        const std::vector<unsigned> head(symbols.begin(), symbols.begin() + static_cast<std::ptrdiff_t>(mid));
+        const std::vector<unsigned> head(symbols.begin(),
+                                         symbols.begin() + static_cast<std::ptrdiff_t>(mid));
         if (holds(referenceCodes(head, a))) {
             hi = mid;
         } else {
@@ -61,7 +66,8 @@ std::vector<std::uint16_t> randomWords(std::size_t n, std::uint32_t seed, unsign
                                        unsigned lowRange) {
     std::mt19937 rng(seed);
     std::vector<std::uint16_t> w(n);
-    for (auto& v : w) v = static_cast<std::uint16_t>(((rng() % highRange) << 8) | (rng() % lowRange));
+    for (auto& v : w)
+        v = static_cast<std::uint16_t>(((rng() % highRange) << 8) | (rng() % lowRange));
     return w;
 }
 
@@ -72,9 +78,12 @@ TEST(BytePlane, WrittenExamplesCodeAndDecodeExactly) {
         Bytes coded;
     };
     const Row rows[] = {
-        {"three words 0x1234 0x1235 0x1236", {0x34, 0x12, 0x35, 0x12, 0x36, 0x12},
-         {0x06, 0x00, 0x00, 0x00, 0x00, 0x25, 0x08, 0x0C, 0x28, 0x90, 0x46, 0x0D, 0x1B, 0x03, 0x01}},
-        {"single word 0xABCD", {0xCD, 0xAB},
+        {"three words 0x1234 0x1235 0x1236",
+         {0x34, 0x12, 0x35, 0x12, 0x36, 0x12},
+         {0x06, 0x00, 0x00, 0x00, 0x00, 0x25, 0x08, 0x0C, 0x28, 0x90, 0x46, 0x0D, 0x1B, 0x03,
+          0x01}},
+        {"single word 0xABCD",
+         {0xCD, 0xAB},
          {0x02, 0x00, 0x00, 0x00, 0x00, 0x57, 0x05, 0x14, 0xD8, 0x6C, 0x20}},
     };
     for (const Row& r : rows) {
@@ -131,7 +140,8 @@ TEST(BytePlane, SecondPassStartsRightAfterAFirstPassEndingAtAnyBit) {
         for (const Code& c : referenceCodes(plane(w, true), REF_BYTES).codes) endBit += c.width;
         if (seen[endBit % 8]) continue;
         seen[endBit % 8] = true;
-        SCOPED_TRACE("first pass ends at bit " + std::to_string(endBit % 8) + " with " + std::to_string(n) + " words");
+        SCOPED_TRACE("first pass ends at bit " + std::to_string(endBit % 8) + " with " +
+                     std::to_string(n) + " words");
         const Bytes src = words(w);
         expectExample(M, src, modelStream(w), src);
     }
@@ -145,9 +155,9 @@ TEST(BytePlane, FirstPassEndCodeOneBitNarrowerThanTheDecoderWidth) {
     for (unsigned target : {512u, 1024u}) {
         for (unsigned seed : {5u, 6u}) {
             const std::vector<std::uint16_t> pool = randomWords(3000, seed, 256, 256);
-            const std::size_t n = shortestPrefix(plane(pool, true), REF_BYTES, [&](const ReferencePass& r) {
-                return r.clears > 0 || r.endNextCode >= target;
-            });
+            const std::size_t n = shortestPrefix(
+                plane(pool, true), REF_BYTES,
+                [&](const ReferencePass& r) { return r.clears > 0 || r.endNextCode >= target; });
             const std::vector<std::uint16_t> w = firstWords(pool, n);
             const ReferencePass first = referenceCodes(plane(w, true), REF_BYTES);
             ASSERT_EQ(first.endNextCode, target);

@@ -76,10 +76,12 @@ std::size_t shortestPrefix(const std::vector<std::uint32_t>& pool, Holds holds) 
     return lo;
 }
 
-std::vector<std::uint32_t> randomPatterns(std::size_t n, std::uint32_t seed, std::uint32_t symbolRange) {
+std::vector<std::uint32_t> randomPatterns(std::size_t n, std::uint32_t seed,
+                                          std::uint32_t symbolRange) {
     std::mt19937 rng(seed);
     std::vector<std::uint32_t> out(n);
-    for (auto& w : out) w = static_cast<std::uint32_t>(((rng() % symbolRange) << 23) | (rng() & 0x7FFFFF));
+    for (auto& w : out)
+        w = static_cast<std::uint32_t>(((rng() % symbolRange) << 23) | (rng() & 0x7FFFFF));
     return out;
 }
 
@@ -90,11 +92,14 @@ TEST(FloatSplit, WrittenExamplesCodeAndDecodeExactly) {
         Bytes coded;
     };
     const Row rows[] = {
-        {"1.5 1.5 3.25", {0x3FC00000, 0x3FC00000, 0x40500000},
+        {"1.5 1.5 3.25",
+         {0x3FC00000, 0x3FC00000, 0x40500000},
          {0x0C, 0x00, 0x00, 0x00, 0x17, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0x00,
           0x00, 0x20, 0x00, 0x00, 0x14, 0xC0, 0x3F, 0xFE, 0x00, 0x24, 0x40}},
-        {"1.0", {0x3F800000},
-         {0x04, 0x00, 0x00, 0x00, 0x17, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x08, 0x10}},
+        {"1.0",
+         {0x3F800000},
+         {0x04, 0x00, 0x00, 0x00, 0x17, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x08,
+          0x10}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -143,8 +148,8 @@ TEST(FloatSplit, CodeStreamFollowsTheLastMantissaBitForEveryCount) {
         expectExample(M, src, coded, src);
         if (n % 8 == 0) {
             const std::size_t start = 8 + 23 * n / 8;
-            EXPECT_EQ(coded[start], 0x00);                 // low 8 bits of the clear code 512
-            EXPECT_EQ(coded[start + 1] & 0x03, 0x02);      // its top 2 bits
+            EXPECT_EQ(coded[start], 0x00);             // low 8 bits of the clear code 512
+            EXPECT_EQ(coded[start + 1] & 0x03, 0x02);  // its top 2 bits
             EXPECT_EQ(coded[start - 1] >> 1, static_cast<int>(p.back() & 0x7FFFFF) >> 16);
         }
     }
@@ -183,9 +188,8 @@ TEST(FloatSplit, EndCodeOneBitNarrowerThanTheDecoderWidth) {
     bool lastBitOfAByte = false;
     for (unsigned seed = 1; seed < 200 && !lastBitOfAByte; ++seed) {
         const std::vector<std::uint32_t> pool = randomPatterns(8000, seed, 4u << (seed % 8));
-        std::size_t n = shortestPrefix(pool, [](const ReferencePass& r) {
-            return r.clears > 0 || r.endNextCode >= 1024;
-        });
+        std::size_t n = shortestPrefix(
+            pool, [](const ReferencePass& r) { return r.clears > 0 || r.endNextCode >= 1024; });
         // Every length that ends the pass at 1024 (hits keep it there).
         for (;; ++n) {
             const std::vector<std::uint32_t> p = firstSamples(pool, n);
@@ -205,7 +209,8 @@ TEST(FloatSplit, EndCodeOneBitNarrowerThanTheDecoderWidth) {
 
 TEST(FloatSplit, DictionaryFillingOnTheLastSampleCarriesNoClear) {
     const std::vector<std::uint32_t> pool = randomPatterns(3000, 15, 512);
-    const std::size_t n = shortestPrefix(pool, [](const ReferencePass& r) { return r.clears > 0 || r.fullOnLast; });
+    const std::size_t n =
+        shortestPrefix(pool, [](const ReferencePass& r) { return r.clears > 0 || r.fullOnLast; });
     const std::vector<std::uint32_t> p = firstSamples(pool, n);
     const ReferencePass pass = referenceCodes(symbolsOf(p), REF_WIDE);
     ASSERT_TRUE(pass.fullOnLast);
@@ -256,8 +261,7 @@ TEST(FloatSplit, StreamsTheEncoderCannotMakeAreRefused) {
         {"length 0", with([](StreamParts& s) { s.length = 0; })},
         {"length not a multiple of 4", with([](StreamParts& s) { s.length = 398; })},
         {"length beyond any source", with([](StreamParts& s) { s.length = 0xFFFFFFFCu; })},
-        {"more symbols than samples",
-         with([](StreamParts& s) {
+        {"more symbols than samples", with([](StreamParts& s) {
              s.length -= 4;
              s.mantissas.pop_back();
          })},

@@ -69,7 +69,8 @@ class PlaneBytes {
 public:
     static constexpr Alphabet ALPHABET = A;
 
-    PlaneBytes(std::uint8_t* dst, std::int32_t cap, std::int64_t offset, std::int64_t words) noexcept
+    PlaneBytes(std::uint8_t* dst, std::int32_t cap, std::int64_t offset,
+               std::int64_t words) noexcept
         : dst_(dst), cap_(cap), offset_(offset), words_(words) {}
 
     void putSymbols(const std::uint8_t* s, std::size_t n) noexcept {
@@ -102,7 +103,7 @@ private:
 // pass, so the two passes never hold two tables on the stack at once.
 template <Alphabet A>
 [[gnu::noinline]] bool decodePlane(lzw::BitReader& in, const CodecContext& ctx, std::int64_t offset,
-                 std::int64_t words) noexcept {
+                                   std::int64_t words) noexcept {
     PlaneBytes<A> plane(ctx.dst, ctx.dstCap, offset, words);
     lzw::CodeTable<A> table;
     return lzw::DecodeDriver(in, plane, table) == CODEC_OK && plane.complete();
@@ -131,8 +132,10 @@ CodecResult DecodeBytePlaneLzw(const CodecContext& ctx) noexcept {
     const std::int64_t words = storedLength / 2;
 
     lzw::BitReader in(ctx.src, ctx.srcLen, HEADER_BYTES * 8);
-    if (!decodePlane<Alphabet::BYTE_SYMBOLS>(in, ctx, 1, words)) return codecStatus(CODEC_BAD_STREAM);
-    if (!decodePlane<Alphabet::BYTE_SYMBOLS_2>(in, ctx, 0, words)) return codecStatus(CODEC_BAD_STREAM);
+    if (!decodePlane<Alphabet::BYTE_SYMBOLS>(in, ctx, 1, words))
+        return codecStatus(CODEC_BAD_STREAM);
+    if (!decodePlane<Alphabet::BYTE_SYMBOLS_2>(in, ctx, 0, words))
+        return codecStatus(CODEC_BAD_STREAM);
     if (!in.endCovered()) return codecStatus(CODEC_BAD_STREAM);
     return decodedLength(2 * words);
 }

@@ -48,7 +48,8 @@ class ExponentSymbols {
 public:
     static constexpr Alphabet ALPHABET = Alphabet::WIDE_SYMBOLS;
 
-    ExponentSymbols(const std::uint8_t* src, std::int64_t samples) noexcept : at_(src), left_(samples) {}
+    ExponentSymbols(const std::uint8_t* src, std::int64_t samples) noexcept
+        : at_(src), left_(samples) {}
 
     unsigned NextSymbol() noexcept {
         const std::uint32_t w = load32(at_);
@@ -80,7 +81,8 @@ public:
         const bool fits = 4 * count_ <= cap_;
         for (std::size_t i = 0; i < n; ++i) {
             const std::int64_t j = start + static_cast<std::int64_t>(i);
-            const std::uint32_t bits = (static_cast<std::uint32_t>(s[i]) << MANTISSA_BITS) | mantissa(j);
+            const std::uint32_t bits =
+                (static_cast<std::uint32_t>(s[i]) << MANTISSA_BITS) | mantissa(j);
             if (fits || 4 * j + 4 <= cap_) store32(dst_ + 4 * j, bits);
         }
     }
@@ -122,7 +124,8 @@ CodecResult EncodeFloatSplitLzw(const CodecContext& ctx) noexcept {
     lzw::BitWriter out(ctx.dst, ctx.dstCap);
     out.put(static_cast<std::uint32_t>(ctx.srcLen), 32);
     out.put(MANTISSA_BITS, 32);
-    for (std::int64_t i = 0; i < samples; ++i) out.put(load32(ctx.src + 4 * i) & MANTISSA_MASK, MANTISSA_BITS);
+    for (std::int64_t i = 0; i < samples; ++i)
+        out.put(load32(ctx.src + 4 * i) & MANTISSA_MASK, MANTISSA_BITS);
 
     ExponentSymbols symbols(ctx.src, samples);
     lzw::CodeDictionary dictionary;

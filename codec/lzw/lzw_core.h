@@ -464,9 +464,10 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& ta
         table.length_[nextCode] = static_cast<std::uint16_t>(n + 1);
         table.start_[nextCode] = base + static_cast<std::uint32_t>(previousAt);
         table.head_[nextCode] =
-            n < HEAD ? static_cast<typename Table::Head>(
-                           head | (static_cast<typename Table::Head>(first) << (8 * sizeof(Symbol) * n)))
-                     : head;
+            n < HEAD
+                ? static_cast<typename Table::Head>(
+                      head | (static_cast<typename Table::Head>(first) << (8 * sizeof(Symbol) * n)))
+                : head;
     };
 
     std::uint32_t code;
@@ -514,7 +515,8 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& ta
             const std::size_t n = table.length_[code];
             std::memcpy(hist + at, &table.head_[code], sizeof(typename Table::Head));
             if (n > HEAD) [[unlikely]] {
-                const std::uint32_t back = base + static_cast<std::uint32_t>(at) - table.start_[code];
+                const std::uint32_t back =
+                    base + static_cast<std::uint32_t>(at) - table.start_[code];
                 if (back <= at) {
                     detail::copyForward(hist + at, hist + (at - back), n);
                 } else {
