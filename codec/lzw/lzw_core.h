@@ -489,6 +489,7 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& ta
         previousAt = fill;
         ++fill;
 
+        bool ended = false;
         for (;;) {
             if (!in.read(codeWidth, code)) return CODEC_BAD_STREAM;
             // A symbol or an entry already defined: the common case, with
@@ -499,7 +500,8 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& ta
             if (!known) [[unlikely]] {
                 if (code == T::END) {
                     if (nextCode == 512 || nextCode == 1024) in.rewind(1);
-                    goto done;
+                    ended = true;
+                    break;
                 }
                 if (code == T::CLEAR) break;
                 if (code != nextCode || nextCode == CODE_LIMIT) return CODEC_BAD_STREAM;
@@ -534,8 +536,8 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& ta
             previous = code;
             previousAt = at;
         }
+        if (ended) break;
     }
-done:
     detail::deliver(sink, hist + delivered, fill - delivered);
     if (detail::sinkFailed(sink)) return CODEC_BAD_STREAM;
     return CODEC_OK;
