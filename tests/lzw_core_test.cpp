@@ -61,7 +61,7 @@ template <Alphabet A>
 int decodePass(const Bytes& coded, std::vector<unsigned>& symbols) {
     BitReader in(coded.data(), static_cast<std::int32_t>(coded.size()));
     Collect<A> sink;
-    CodeTable<A> table;
+    CodeTable<reduct::lzw::SymbolOf<A>> table;
     const int status = reduct::lzw::DecodeDriver(in, sink, table);
     symbols = sink.symbols;
     if (status == CODEC_OK && !in.endCovered()) return CODEC_BAD_STREAM;
@@ -89,6 +89,21 @@ Bytes packAsDecoderReads(const std::vector<unsigned>& codes, ReferenceAlphabet a
         }
     }
     return reduct::test::referencePack(out);
+}
+
+TEST(LzwCore, StringsDefinedLongAgoComeBackWhole) {
+    // Pairs defined at the start of a dictionary, used again after a run
+    // long enough that their first appearance is far behind.
+    std::vector<unsigned> symbols{1, 2, 3, 4, 5, 6};
+    symbols.insert(symbols.end(), 40000, 7);
+    for (int i = 0; i < 3; ++i) symbols.insert(symbols.end(), {1, 2, 3, 4, 5, 6});
+    const Bytes coded = encodePass<Alphabet::BYTE_SYMBOLS>(symbols);
+    std::vector<unsigned> back;
+    ASSERT_EQ(decodePass<Alphabet::BYTE_SYMBOLS>(coded, back), CODEC_OK);
+    EXPECT_TRUE(back == symbols);
+    const Bytes wide = encodePass<Alphabet::WIDE_SYMBOLS>(symbols);
+    ASSERT_EQ(decodePass<Alphabet::WIDE_SYMBOLS>(wide, back), CODEC_OK);
+    EXPECT_TRUE(back == symbols);
 }
 
 TEST(LzwCore, CodesFourEqualSymbolsAsTheKnownExample) {
@@ -153,11 +168,10 @@ Bytes encodePlanes(const std::vector<unsigned>& high, const std::vector<unsigned
 int decodePlanes(const Bytes& coded, std::vector<unsigned>& high, std::vector<unsigned>& low) {
     BitReader in(coded.data(), static_cast<std::int32_t>(coded.size()), 32);
     Collect<Alphabet::BYTE_SYMBOLS> first;
-    CodeTable<Alphabet::BYTE_SYMBOLS> table1;
-    if (reduct::lzw::DecodeDriver(in, first, table1) != CODEC_OK) return CODEC_BAD_STREAM;
+    CodeTable<std::uint8_t> table;  // serves both passes
+    if (reduct::lzw::DecodeDriver(in, first, table) != CODEC_OK) return CODEC_BAD_STREAM;
     Collect<Alphabet::BYTE_SYMBOLS_2> second;
-    CodeTable<Alphabet::BYTE_SYMBOLS_2> table2;
-    if (reduct::lzw::DecodeDriver(in, second, table2) != CODEC_OK) return CODEC_BAD_STREAM;
+    if (reduct::lzw::DecodeDriver(in, second, table) != CODEC_OK) return CODEC_BAD_STREAM;
     if (!in.endCovered()) return CODEC_BAD_STREAM;
     high = first.symbols;
     low = second.symbols;
@@ -228,7 +242,7 @@ TEST(LzwCore, CodeStreamMayStartAtABitOffset) {
         BitReader codes(dst.data(), static_cast<std::int32_t>(dst.size()),
                         64 + 23 * static_cast<std::int64_t>(c.samples.size()));
         Collect<Alphabet::WIDE_SYMBOLS> sink;
-        CodeTable<Alphabet::WIDE_SYMBOLS> table;
+        CodeTable<std::uint16_t> table;
         ASSERT_EQ(reduct::lzw::DecodeDriver(codes, sink, table), CODEC_OK);
         EXPECT_TRUE(codes.endCovered());
         EXPECT_EQ(sink.symbols, symbols);
@@ -329,6 +343,24 @@ TEST(LzwCore, WriterCountsPastItsCapacityWithoutStoring) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(cap); ++i) EXPECT_EQ(dst[i], whole[i]);
         for (std::size_t i = static_cast<std::size_t>(cap); i < dst.size(); ++i) EXPECT_EQ(dst[i], 0xA5);
     }
+}
+
+TEST(LzwCore, ReaderStaysInsideItsSource) {
+    const Bytes bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x0F};
+    const std::uint8_t* src = bytes.data();
+    std::uint32_t v = 0;
+    for (std::int64_t start : {std::int64_t{-1000}, std::int64_t{-1}, std::int64_t{41}, std::int64_t{1000}}) {
+        BitReader r(src, 5, start);
+        EXPECT_FALSE(r.read(1, v)) << start;
+        EXPECT_FALSE(r.endCovered()) << start;
+    }
+    BitReader r(src, 5, 4);
+    ASSERT_TRUE(r.read(32, v));
+    EXPECT_EQ(v, 0xFFFFFFFFu);
+    EXPECT_TRUE(r.endCovered());  // the last four bits are zero
+    EXPECT_FALSE(r.read(5, v));   // only four bits remain
+    ASSERT_TRUE(r.read(4, v));
+    EXPECT_EQ(v, 0u);
 }
 
 }  // namespace

@@ -99,13 +99,11 @@ private:
     std::int64_t count_ = 0;
 };
 
-// One pass of the decoder, with a table of its own that lives only for the
-// pass, so the two passes never hold two tables on the stack at once.
+// One pass of the decoder into every second destination byte.
 template <Alphabet A>
-[[gnu::noinline]] bool decodePlane(lzw::BitReader& in, const CodecContext& ctx, std::int64_t offset,
-                                   std::int64_t words) noexcept {
+bool decodePlane(lzw::BitReader& in, lzw::CodeTable<std::uint8_t>& table, const CodecContext& ctx,
+                 std::int64_t offset, std::int64_t words) noexcept {
     PlaneBytes<A> plane(ctx.dst, ctx.dstCap, offset, words);
-    lzw::CodeTable<A> table;
     return lzw::DecodeDriver(in, plane, table) == CODEC_OK && plane.complete();
 }
 
@@ -132,9 +130,9 @@ CodecResult DecodeBytePlaneLzw(const CodecContext& ctx) noexcept {
     const std::int64_t words = storedLength / 2;
 
     lzw::BitReader in(ctx.src, ctx.srcLen, HEADER_BYTES * 8);
-    if (!decodePlane<Alphabet::BYTE_SYMBOLS>(in, ctx, 1, words))
-        return codecStatus(CODEC_BAD_STREAM);
-    if (!decodePlane<Alphabet::BYTE_SYMBOLS_2>(in, ctx, 0, words))
+    lzw::CodeTable<std::uint8_t> table;  // serves both passes in turn
+    if (!decodePlane<Alphabet::BYTE_SYMBOLS>(in, table, ctx, 1, words) ||
+        !decodePlane<Alphabet::BYTE_SYMBOLS_2>(in, table, ctx, 0, words))
         return codecStatus(CODEC_BAD_STREAM);
     if (!in.endCovered()) return codecStatus(CODEC_BAD_STREAM);
     return decodedLength(2 * words);

@@ -158,7 +158,7 @@ CodecResult decodeDeltaLzw(const CodecContext& ctx) noexcept {
     for (std::int32_t i = 0; i < W && i < ctx.dstCap; ++i) ctx.dst[i] = first[i];
 
     DeltaValues<Word> values(ctx.dst, ctx.dstCap, loadWord<Word>(first));
-    lzw::CodeTable<Alphabet::BYTE_SYMBOLS> table;
+    lzw::CodeTable<std::uint8_t> table;
     if (lzw::DecodeDriver(in, values, table) != CODEC_OK) return codecStatus(CODEC_BAD_STREAM);
     if (!values.complete() || !in.endCovered()) return codecStatus(CODEC_BAD_STREAM);
     return decodedLength(values.length());

@@ -144,7 +144,7 @@ CodecResult DecodeFloatSplitLzw(const CodecContext& ctx) noexcept {
 
     lzw::BitReader in(ctx.src, ctx.srcLen, codeStreamStart(samples));
     Samples out(ctx, samples);
-    lzw::CodeTable<Alphabet::WIDE_SYMBOLS> table;
+    lzw::CodeTable<std::uint16_t> table;
     if (lzw::DecodeDriver(in, out, table) != CODEC_OK || !out.complete() || !in.endCovered())
         return codecStatus(CODEC_BAD_STREAM);
     return decodedLength(4 * samples);

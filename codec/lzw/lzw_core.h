@@ -29,7 +29,8 @@
 //     unsigned NextSymbol();                // next symbol; counts the input it consumed
 //     bool moreInput() const;               // the method's more-input test
 //   Decoding: the method reads its header through a BitReader, calls
-//   DecodeDriver(reader, sink, table) once per pass, runs its final flush,
+//   DecodeDriver(reader, sink, table) once per pass (a CodeTable<std::uint8_t>
+//   for the byte alphabets, <std::uint16_t> for WIDE_SYMBOLS), runs its final flush,
 //   and for the last pass checks reader.endCovered(). The sink supplies
 //     static constexpr Alphabet ALPHABET;
 //     void putSymbols(const Symbol* s, std::size_t n);  // or void PutSymbol(unsigned s)
@@ -100,6 +101,9 @@ struct AlphabetTraits<Alphabet::WIDE_SYMBOLS> {
     static constexpr unsigned WIDTH = 10;
 };
 
+template <Alphabet A>
+using SymbolOf = typename AlphabetTraits<A>::Symbol;
+
 // ---------------------------------------------------------------------------
 // Bit output. Bits gather in a 64-bit accumulator and leave it four bytes at
 // a time; bytes at or past the capacity are counted, not stored. Every byte
@@ -163,23 +167,28 @@ private:
 // ---------------------------------------------------------------------------
 // Bit input over src[0..len). A read that would need a bit at or past the end
 // fails instead; eight bytes are loaded at once wherever they lie inside the
-// source.
+// source. A start bit outside the source (say, computed from a damaged
+// header) leaves the reader exhausted.
 class BitReader {
 public:
     BitReader(const std::uint8_t* src, std::int32_t len, std::int64_t startBit = 0) noexcept
-        : src_(src), len_(len < 0 ? 0 : len), bit_(startBit) {}
+        : src_(src), len_(len < 0 ? 0 : len), bit_(startBit) {
+        if (bit_ < 0 || bit_ > len_ * 8) bit_ = len_ * 8;
+    }
 
     // Reads a `width`-bit field (width up to 32).
     bool read(unsigned width, std::uint32_t& out) noexcept {
-        const std::int64_t byte = bit_ >> 3;
+        // bit_ is never negative (see the constructor).
+        const std::uint64_t byte = static_cast<std::uint64_t>(bit_) >> 3;
+        const std::uint64_t len = static_cast<std::uint64_t>(len_);
         const unsigned shift = static_cast<unsigned>(bit_ & 7);
         std::uint64_t window;
-        if (byte + 8 <= len_) {
+        if (byte + 8 <= len) {
             window = load64(src_ + byte) >> shift;
         } else {
             if (bit_ + width > len_ * 8) return false;
             window = 0;
-            for (std::int64_t i = byte; i < len_ && i < byte + 8; ++i)
+            for (std::uint64_t i = byte; i < len && i < byte + 8; ++i)
                 window |= static_cast<std::uint64_t>(src_[i]) << (8 * (i - byte));
             window >>= shift;
         }
@@ -328,17 +337,20 @@ void EncodeDriver(Model& model, BitWriter& out, CodeDictionary& dictionary) noex
 // last symbol, length and where its string last appeared in the history;
 // entries past the history window are rebuilt back to front through their
 // prefixes, so no string needs recursion. Decoded symbols reach the sink in
-// blocks straight from the history.
-template <Alphabet A>
+// blocks straight from the history. One table serves every alphabet of its
+// symbol type (both byte alphabets share one) and any number of passes in
+// turn: each pass starts it afresh.
+template <typename SymbolType>
 class CodeTable {
 public:
-    using Symbol = typename AlphabetTraits<A>::Symbol;
+    using Symbol = SymbolType;
+    static constexpr unsigned ROOTS = sizeof(Symbol) == 1 ? 256 : 512;
     static constexpr std::size_t HISTORY = 16384;  // symbols
     static constexpr std::size_t KEEP = 4096;      // kept behind the write point when sliding
     static constexpr std::size_t SLACK = 16;       // room for block copies to run over
 
     CodeTable() noexcept {
-        for (unsigned s = 0; s < AlphabetTraits<A>::SYMBOLS; ++s) {
+        for (unsigned s = 0; s < ROOTS; ++s) {
             prefix_[s] = 0;
             last_[s] = static_cast<Symbol>(s);
             length_[s] = 1;
@@ -411,10 +423,12 @@ inline void copyForward(Symbol* dst, const Symbol* src, std::size_t n) noexcept 
 // extra bit, which leaves it exactly where the encoder's end code ended: a
 // second pass starts at the right bit, and the length check is exact.
 template <typename Sink>
-CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& table) noexcept;
+CodecStatus DecodeCodes(BitReader& in, Sink& sink,
+                        CodeTable<SymbolOf<Sink::ALPHABET>>& table) noexcept;
 
 template <typename Sink>
-CodecStatus DecodeDriver(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& table) noexcept {
+CodecStatus DecodeDriver(BitReader& in, Sink& sink,
+                         CodeTable<SymbolOf<Sink::ALPHABET>>& table) noexcept {
     // The reader's position is carried from code to code; in a local copy
     // it stays in a register, where the caller's object would have to be
     // reloaded after every symbol stored (byte stores may alias it).
@@ -425,11 +439,13 @@ CodecStatus DecodeDriver(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& t
 }
 
 template <typename Sink>
-CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& table) noexcept {
+CodecStatus DecodeCodes(BitReader& in, Sink& sink,
+                        CodeTable<SymbolOf<Sink::ALPHABET>>& table) noexcept {
     constexpr Alphabet A = Sink::ALPHABET;
     using T = AlphabetTraits<A>;
     using Symbol = typename T::Symbol;
-    using Table = CodeTable<A>;
+    using Table = CodeTable<Symbol>;
+    static_assert(Table::ROOTS == T::SYMBOLS);
     constexpr unsigned HEAD = Table::HEAD;
     Symbol* const hist = table.history_;
 
@@ -483,6 +499,7 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink, CodeTable<Sink::ALPHABET>& ta
         } while (code == T::CLEAR);
         if (code == T::END) break;
         if (code >= T::SYMBOLS) return CODEC_BAD_STREAM;
+        previousAt = fill;  // nothing before the clear is referred to any more
         if (!makeRoom()) return CODEC_BAD_STREAM;
         hist[fill] = static_cast<Symbol>(code);
         previous = code;
