@@ -240,6 +240,7 @@ TEST(BytePlane, StreamsTheEncoderCannotMakeAreRefused) {
         {"negative stored length", modelStream(w, -600)},
         {"stored length too short for the planes", modelStream(w, 598)},
         {"stored length longer than the planes", modelStream(w, 602)},
+        {"largest stored length", modelStream(w, 0x7FFFFFFE)},
         {"second pass one symbol short", modelStream(w, std::nullopt, std::nullopt, shortPlane)},
         {"first pass one symbol long", modelStream(w, 602, longPlane)},
         {"first code is not the clear code", badFirstCode},

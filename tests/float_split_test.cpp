@@ -261,6 +261,8 @@ TEST(FloatSplit, StreamsTheEncoderCannotMakeAreRefused) {
         {"length 0", with([](StreamParts& s) { s.length = 0; })},
         {"length not a multiple of 4", with([](StreamParts& s) { s.length = 398; })},
         {"length beyond any source", with([](StreamParts& s) { s.length = 0xFFFFFFFCu; })},
+        {"code stream would start behind the stream",
+         with([](StreamParts& s) { s.length = 4000000; })},
         {"more symbols than samples", with([](StreamParts& s) {
              s.length -= 4;
              s.mantissas.pop_back();
