@@ -119,6 +119,9 @@ TEST(BytePlane, StreamsMatchTheModelForEveryShape) {
 // symbols in both planes before it fills and clears.
 TEST(BytePlane, LongestStringsComeBackIntact) {
     const std::vector<std::uint16_t> w(1700000, 0x0101);
+    const ReferencePass high = referenceCodes(plane(w, true), REF_BYTES);
+    ASSERT_GE(high.longest, 1790u);
+    ASSERT_GE(high.clears, 1);
     const Bytes src = words(w);
     const Bytes coded = modelStream(w);
     Outcome e = encodeInto(src, M, static_cast<std::int32_t>(coded.size()), 0xFF);
