@@ -2,16 +2,11 @@
 
 #include "lzw/float_lzw_coders.h"
 #include "lzw/lzw_coders.h"
+#include "lzw/plane_split_coders.h"
 #include "lzw/wide_coders.h"
 #include "word/word_coders.h"
 
 namespace reduct {
-namespace {
-
-// A method number whose coder is not part of this build.
-CodecResult NotAvailable(const CodecContext&) noexcept { return codecStatus(CODEC_BAD_METHOD); }
-
-}  // namespace
 
 const MethodCoders METHOD_TABLE[MAX_METHOD + 1] = {
     /*  0 CM_REGULAR_TIME    */ {EncodeRegularTime, DecodeRegularTime},
@@ -26,8 +21,8 @@ const MethodCoders METHOD_TABLE[MAX_METHOD + 1] = {
     /*  9 CM_DELTA32_LZW_2   */ {EncodeDelta32Lzw, DecodeDelta32Lzw},
     /* 10 CM_WORD32_RUN      */ {EncodeWord32Run, DecodeWord32Run},
     /* 11 CM_SIGNED12_LZW    */ {EncodeSigned12Lzw, DecodeSigned12Lzw},
-    /* 12 CM_FLOAT_SPLIT_LZW */ {NotAvailable, NotAvailable},
-    /* 13 CM_BYTE_PLANE_LZW  */ {NotAvailable, NotAvailable},
+    /* 12 CM_FLOAT_SPLIT_LZW */ {EncodeFloatSplitLzw, DecodeFloatSplitLzw},
+    /* 13 CM_BYTE_PLANE_LZW  */ {EncodeBytePlaneLzw, DecodeBytePlaneLzw},
 };
 
 }  // namespace reduct

@@ -51,6 +51,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "entry/byte_io.h"
 
@@ -353,6 +354,7 @@ public:
             prefix_[s] = 0;
             last_[s] = static_cast<Symbol>(s);
             length_[s] = 1;
+            head_[s] = s;
         }
         // Block copies may read a few symbols past what was written.
         std::memset(history_, 0, sizeof history_);
@@ -363,6 +365,12 @@ public:
     Symbol last_[CODE_LIMIT];
     std::uint16_t length_[CODE_LIMIT];
     std::uint32_t start_[CODE_LIMIT];  // history position, modulo 2^32
+    // The first HEAD symbols of the string (all of a shorter one, zeros
+    // after it), so that most strings are written with one store: eight
+    // bytes, or two 9-bit symbols (kept small, as that table is the larger).
+    using Head = std::conditional_t<sizeof(Symbol) == 1, std::uint64_t, std::uint32_t>;
+    static constexpr std::size_t HEAD = sizeof(Head) / sizeof(Symbol);
+    Head head_[CODE_LIMIT];
     Symbol history_[HISTORY + SLACK];
 };
 
@@ -415,13 +423,30 @@ inline void copyForward(Symbol* dst, const Symbol* src, std::size_t n) noexcept 
 // extra bit, which leaves it exactly where the encoder's end code ended: a
 // second pass starts at the right bit, and the length check is exact.
 template <typename Sink>
+CodecStatus DecodeCodes(BitReader& in, Sink& sink,
+                        CodeTable<SymbolOf<Sink::ALPHABET>>& table) noexcept;
+
+template <typename Sink>
 CodecStatus DecodeDriver(BitReader& in, Sink& sink,
-                         CodeTable<typename AlphabetTraits<Sink::ALPHABET>::Symbol>& table) noexcept {
+                         CodeTable<SymbolOf<Sink::ALPHABET>>& table) noexcept {
+    // The reader's position is carried from code to code; in a local copy
+    // it stays in a register, where the caller's object would have to be
+    // reloaded after every symbol stored (byte stores may alias it).
+    BitReader reader = in;
+    const CodecStatus status = DecodeCodes(reader, sink, table);
+    in = reader;
+    return status;
+}
+
+template <typename Sink>
+CodecStatus DecodeCodes(BitReader& in, Sink& sink,
+                        CodeTable<SymbolOf<Sink::ALPHABET>>& table) noexcept {
     constexpr Alphabet A = Sink::ALPHABET;
     using T = AlphabetTraits<A>;
     using Symbol = typename T::Symbol;
     using Table = CodeTable<Symbol>;
     static_assert(Table::ROOTS == T::SYMBOLS);
+    constexpr unsigned HEAD = Table::HEAD;
     Symbol* const hist = table.history_;
 
     std::size_t fill = 0;       // symbols in the history
@@ -432,83 +457,103 @@ CodecStatus DecodeDriver(BitReader& in, Sink& sink,
     unsigned codeWidth = T::WIDTH;
     unsigned previous = 0;
     std::size_t previousAt = 0;  // index in hist where the previous string starts
-    bool havePrevious = false;
+
+    // Room for the longest string; slides the history when it runs out.
+    auto makeRoom = [&]() noexcept {
+        if (fill + MAX_STRING <= Table::HISTORY) return true;
+        detail::deliver(sink, hist + delivered, fill - delivered);
+        if (detail::sinkFailed(sink)) return false;
+        const std::size_t drop = fill - Table::KEEP;
+        std::memmove(hist, hist + drop, Table::KEEP * sizeof(Symbol));
+        base += static_cast<std::uint32_t>(drop);
+        fill = Table::KEEP;
+        delivered = Table::KEEP;
+        previousAt -= drop;
+        return true;
+    };
+    // Entry nextCode: the previous string followed by `first`.
+    auto define = [&](Symbol first) noexcept {
+        const unsigned n = table.length_[previous];
+        const typename Table::Head head = table.head_[previous];
+        table.prefix_[nextCode] = static_cast<std::uint16_t>(previous);
+        table.last_[nextCode] = first;
+        table.length_[nextCode] = static_cast<std::uint16_t>(n + 1);
+        table.start_[nextCode] = base + static_cast<std::uint32_t>(previousAt);
+        table.head_[nextCode] =
+            n < HEAD
+                ? static_cast<typename Table::Head>(
+                      head | (static_cast<typename Table::Head>(first) << (8 * sizeof(Symbol) * n)))
+                : head;
+    };
 
     std::uint32_t code;
     if (!in.read(codeWidth, code) || code != T::CLEAR) return CODEC_BAD_STREAM;
 
     for (;;) {
-        if (code == T::CLEAR) {
-            nextCode = T::FIRST;
-            codeWidth = T::WIDTH;
-            havePrevious = false;
-            do {
-                if (!in.read(codeWidth, code)) return CODEC_BAD_STREAM;
-            } while (code == T::CLEAR);
-            continue;
-        }
-        if (code == T::END) {
-            if (nextCode == 512 || nextCode == 1024) in.rewind(1);
-            break;
-        }
+        // After a clear code: a fresh table; a run of clears counts as one,
+        // and the first code must be a symbol.
+        nextCode = T::FIRST;
+        codeWidth = T::WIDTH;
+        do {
+            if (!in.read(codeWidth, code)) return CODEC_BAD_STREAM;
+        } while (code == T::CLEAR);
+        if (code == T::END) break;
+        if (code >= T::SYMBOLS) return CODEC_BAD_STREAM;
+        previousAt = fill;  // nothing before the clear is referred to any more
+        if (!makeRoom()) return CODEC_BAD_STREAM;
+        hist[fill] = static_cast<Symbol>(code);
+        previous = code;
+        previousAt = fill;
+        ++fill;
 
-        // Room for the longest string; slide the history when it runs out.
-        if (fill + MAX_STRING > Table::HISTORY) {
-            detail::deliver(sink, hist + delivered, fill - delivered);
-            if (detail::sinkFailed(sink)) return CODEC_BAD_STREAM;
-            const std::size_t drop = fill - Table::KEEP;
-            std::memmove(hist, hist + drop, Table::KEEP * sizeof(Symbol));
-            base += static_cast<std::uint32_t>(drop);
-            fill = Table::KEEP;
-            delivered = Table::KEEP;
-            if (havePrevious) previousAt -= drop;
-        }
-        const std::size_t at = fill;
-
-        if (code < T::SYMBOLS) {
-            hist[at] = static_cast<Symbol>(code);
-            fill = at + 1;
-        } else {
-            if (code < T::FIRST || !havePrevious || code > nextCode) return CODEC_BAD_STREAM;
-            if (code == nextCode) {
+        bool ended = false;
+        for (;;) {
+            if (!in.read(codeWidth, code)) return CODEC_BAD_STREAM;
+            // A symbol or an entry already defined: the common case, with
+            // control codes and the entry being defined off to the side.
+            // (Bitwise or: which of the two holds is data, not worth a branch.)
+            const bool known = (code < T::SYMBOLS) | (code - T::FIRST < nextCode - T::FIRST);
+            bool definedHere = false;
+            if (!known) [[unlikely]] {
+                if (code == T::END) {
+                    if (nextCode == 512 || nextCode == 1024) in.rewind(1);
+                    ended = true;
+                    break;
+                }
+                if (code == T::CLEAR) break;
+                if (code != nextCode || nextCode == CODE_LIMIT) return CODEC_BAD_STREAM;
                 // The entry being defined: the previous string and its own
                 // first symbol. Define it first, then expand it like any other.
-                if (nextCode == CODE_LIMIT) return CODEC_BAD_STREAM;
-                table.prefix_[code] = static_cast<std::uint16_t>(previous);
-                table.last_[code] = hist[previousAt];
-                table.length_[code] = static_cast<std::uint16_t>(table.length_[previous] + 1);
-                table.start_[code] = base + static_cast<std::uint32_t>(previousAt);
+                define(hist[previousAt]);
+                definedHere = true;
+            } else if (nextCode == CODE_LIMIT) [[unlikely]] {
+                return CODEC_BAD_STREAM;
             }
+            if (!makeRoom()) return CODEC_BAD_STREAM;
+            const std::size_t at = fill;
             const std::size_t n = table.length_[code];
-            const std::uint32_t back = base + static_cast<std::uint32_t>(at) - table.start_[code];
-            if (back <= at) {
-                detail::copyForward(hist + at, hist + (at - back), n);
-            } else {
-                unsigned c = code;
-                for (std::size_t i = n; i-- > 0;) {
-                    hist[at + i] = table.last_[c];
-                    c = table.prefix_[c];
+            std::memcpy(hist + at, &table.head_[code], sizeof(typename Table::Head));
+            if (n > HEAD) [[unlikely]] {
+                const std::uint32_t back =
+                    base + static_cast<std::uint32_t>(at) - table.start_[code];
+                if (back <= at) {
+                    detail::copyForward(hist + at, hist + (at - back), n);
+                } else {
+                    unsigned c = code;
+                    for (std::size_t i = n; i-- > 0;) {
+                        hist[at + i] = table.last_[c];
+                        c = table.prefix_[c];
+                    }
                 }
             }
             fill = at + n;
-        }
-
-        if (havePrevious) {
-            if (nextCode == CODE_LIMIT) return CODEC_BAD_STREAM;
-            if (code != nextCode) {
-                table.prefix_[nextCode] = static_cast<std::uint16_t>(previous);
-                table.last_[nextCode] = hist[at];
-                table.length_[nextCode] = static_cast<std::uint16_t>(table.length_[previous] + 1);
-                table.start_[nextCode] = base + static_cast<std::uint32_t>(previousAt);
-            }
+            if (!definedHere) define(hist[at]);
             ++nextCode;
             if (nextCode == 512 || nextCode == 1024) ++codeWidth;
+            previous = code;
+            previousAt = at;
         }
-        previous = code;
-        previousAt = at;
-        havePrevious = true;
-
-        if (!in.read(codeWidth, code)) return CODEC_BAD_STREAM;
+        if (ended) break;
     }
     detail::deliver(sink, hist + delivered, fill - delivered);
     if (detail::sinkFailed(sink)) return CODEC_BAD_STREAM;
