@@ -30,11 +30,13 @@
 //
 // The decoder checks what the encoder always makes: at least one whole
 // difference, no partial one, and a length word equal to the decoded length.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "entry/byte_io.h"
 #include "entry/codec_context.h"
+#include "lzw/difference_model.h"
 #include "lzw/float_lzw_coders.h"
 #include "lzw/lzw_core.h"
 
@@ -79,106 +81,26 @@ inline float fromFixed(std::uint32_t q, const FixedRange& r) noexcept {
     return static_cast<float>(value);
 }
 
-// Encoder side: hands out the bytes of each fixed-point difference. The
-// differences of a block of samples are worked out together, which keeps the
-// floating-point work out of the per-symbol path.
-class FixedDeltaSymbols {
-public:
-    static constexpr lzw::Alphabet ALPHABET = lzw::Alphabet::BYTE_SYMBOLS;
-
-    FixedDeltaSymbols(const std::uint8_t* samples, std::int64_t sampleCount, FixedRange range,
-                      std::uint32_t q0) noexcept
-        : samples_(samples),
-          sampleCount_(sampleCount),
-          range_(range),
-          fixedValue_(q0),
-          remaining_((sampleCount - 1) * 4) {}
-
-    unsigned NextSymbol() noexcept {
-        if (at_ == end_) refill();
-        --remaining_;
-        return buffer_[at_++];
+// Fixed-point differences mod 2^32 between neighbouring samples.
+struct FixedDifference {
+    using Value = std::uint32_t;
+    FixedRange range;
+    std::uint32_t load(const std::uint8_t* p) const noexcept {
+        return toFixed(loadFloat(p), range);
     }
-    // The source bytes not yet turned into symbols (the source length less
-    // the bytes consumed).
-    bool moreInput() const noexcept { return remaining_ > 0; }
-
-private:
-    void refill() noexcept {
-        const std::int64_t left = sampleCount_ - next_;
-        const std::int64_t n = left < BLOCK ? left : BLOCK;
-        const std::uint8_t* p = samples_ + next_ * 4;
-        std::uint32_t last = fixedValue_;
-        for (std::int64_t i = 0; i < n; ++i) {
-            const std::uint32_t q = toFixed(loadFloat(p + i * 4), range_);
-            store32(buffer_ + i * 4, q - last);
-            last = q;
-        }
-        fixedValue_ = last;
-        next_ += n;
-        at_ = 0;
-        end_ = static_cast<std::size_t>(n) * 4;
+    std::uint32_t difference(std::uint32_t current, std::uint32_t previous) const noexcept {
+        return current - previous;
     }
-
-    static constexpr std::int64_t BLOCK = 256;
-    const std::uint8_t* samples_;
-    std::int64_t sampleCount_;
-    FixedRange range_;
-    std::uint32_t fixedValue_;  // fixed-point value of the sample read last
-    std::int64_t remaining_;    // symbols not yet handed out
-    std::int64_t next_ = 1;     // the next sample to read
-    std::size_t at_ = 0, end_ = 0;
-    std::uint8_t buffer_[BLOCK * 4];
 };
 
-// Decoder side: gathers four bytes into a difference and writes the sample
-// it completes.
-struct FixedDeltaSink {
-    static constexpr lzw::Alphabet ALPHABET = lzw::Alphabet::BYTE_SYMBOLS;
-
-    ByteWriter& out;
+// The running fixed-point value; each sample is written as the float it maps
+// back to.
+struct FixedSum {
     FixedRange range;
     std::uint32_t fixedValue;
-    std::uint32_t fixedDelta = 0;
-    unsigned byteIndex = 0;
-    std::int64_t differences = 0;
-
-    void putSymbols(const std::uint8_t* s, std::size_t n) noexcept {
-        std::size_t i = 0;
-        while (i < n && byteIndex != 0) addByte(s[i++]);
-        // Whole differences straight from the block; one capacity check for
-        // all of them when they fit.
-        const std::size_t whole = (n - i) / 4;
-        if (out.remainingCapacity() >= static_cast<std::int64_t>(whole * 4)) {
-            std::uint8_t* p = out.cursor();
-            for (std::size_t k = 0; k < whole; ++k, i += 4) {
-                fixedValue += load32(s + i);
-                const float x = fromFixed(fixedValue, range);
-                std::memcpy(p + 4 * k, &x, 4);
-            }
-            out.advance(static_cast<std::int64_t>(whole * 4));
-            differences += static_cast<std::int64_t>(whole);
-        } else {
-            for (std::size_t k = 0; k < whole; ++k, i += 4) emit(load32(s + i));
-        }
-        while (i < n) addByte(s[i++]);
-    }
-
-    // Stops the driver once the output could no longer be reported.
-    bool failed() const noexcept { return out.length() > MAX_CODEC_LENGTH; }
-
-    void addByte(std::uint8_t b) noexcept {
-        fixedDelta |= static_cast<std::uint32_t>(b) << (8 * byteIndex);
-        if (++byteIndex == 4) {
-            emit(fixedDelta);
-            fixedDelta = 0;
-            byteIndex = 0;
-        }
-    }
-    void emit(std::uint32_t delta) noexcept {
+    std::uint32_t next(std::uint32_t delta) noexcept {
         fixedValue += delta;
-        out.put<float>(fromFixed(fixedValue, range));
-        ++differences;
+        return std::bit_cast<std::uint32_t>(fromFixed(fixedValue, range));
     }
 };
 
@@ -190,15 +112,13 @@ CodecResult EncodeFloatLzw(const CodecContext& ctx) noexcept {
     const FixedRange range = FixedRange::of(src);
     const std::uint32_t q0 = toFixed(loadFloat(src + 8), range);
 
-    lzw::BitWriter out(ctx.dst, ctx.dstCap);
-    out.put(static_cast<std::uint32_t>(ctx.srcLen), 32);
-    out.putBytes(src, 8);
-    out.put(q0, 32);
-
-    FixedDeltaSymbols model(src + 8, (ctx.srcLen - 8) / 4, range, q0);
-    lzw::CodeDictionary dictionary;
-    lzw::EncodeDriver(model, out, dictionary);
-    return encodedLength(out.finish());
+    const auto leadIn = [&](lzw::BitWriter& out) noexcept {
+        out.put(static_cast<std::uint32_t>(ctx.srcLen), 32);
+        out.putBytes(src, 8);
+        out.put(q0, 32);
+    };
+    return encodedLength(lzw::encodeDifferences<4>(ctx, leadIn, src + 8, (ctx.srcLen - 8) / 4,
+                                                   FixedDifference{range}));
 }
 
 CodecResult DecodeFloatLzw(const CodecContext& ctx) noexcept {
@@ -208,21 +128,20 @@ CodecResult DecodeFloatLzw(const CodecContext& ctx) noexcept {
     const FixedRange range = FixedRange::of(src + 4);
     const std::uint32_t q0 = load32(src + 12);
 
-    ByteWriter out(ctx.dst, ctx.dstCap);
-    out.putBytes(src + 4, 8);
-    out.put<float>(fromFixed(q0, range));
+    ByteWriter leadIn(ctx.dst, ctx.dstCap);
+    leadIn.putBytes(src + 4, 8);
+    leadIn.put<float>(fromFixed(q0, range));
 
-    FixedDeltaSink sink{out, range, q0};
+    lzw::DifferenceSink<4, FixedSum> sink(leadIn, {range, q0});
     lzw::BitReader in(src, ctx.srcLen, std::int64_t{HEADER_LENGTH} * 8);
-    lzw::CodeTable<std::uint8_t> table;
-    const CodecStatus status = lzw::DecodeDriver(in, sink, table);
+    const CodecStatus status = lzw::decodeDifferences(in, sink);
     if (status != CODEC_OK) return codecStatus(status);
     // Encode always codes two samples or more, each difference whole, and
     // records the length it was given, which is the length decoded here.
-    if (!in.endCovered() || sink.differences == 0 || sink.byteIndex != 0 ||
-        lengthWord != static_cast<std::uint64_t>(out.length()))
+    if (!in.endCovered() || !sink.complete() ||
+        lengthWord != static_cast<std::uint64_t>(sink.length()))
         return codecStatus(CODEC_BAD_STREAM);
-    return decodedLength(out.length());
+    return decodedLength(sink.length());
 }
 
 }  // namespace reduct
