@@ -1,12 +1,20 @@
 // Writes the bundled sample series as raw files, one per kind, so they can
 // be fed to other tools: reduct-samples [DIR]
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "samples.h"
 
 int main(int argc, char** argv) {
     const std::string dir = argc > 1 ? argv[1] : ".";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) {
+        std::fprintf(stderr, "reduct-samples: cannot create %s: %s\n", dir.c_str(), ec.message().c_str());
+        return 1;
+    }
     for (const auto& s : reduct::samples::generateAll()) {
         const std::string path = dir + "/" + s.name + ".bin";
         std::FILE* f = std::fopen(path.c_str(), "wb");
