@@ -137,6 +137,18 @@ LONG checkFault(standin::RegCall call, const std::u16string& path, REGSAM access
   return s.fault ? s.fault(call, path, access) : ERROR_SUCCESS;
 }
 
+// The checks every value call makes on its key, in the order the system
+// makes them: a valid handle, a key not deleted, the access right the call
+// needs, then any fault a test injected for the call.
+LONG valueCallTarget(HKEY key, REGSAM needed, standin::RegCall call, std::shared_ptr<StandInKey>& target) {
+  REGSAM access = 0;
+  target = resolveHandle(key, &access);
+  if (!target) return ERROR_INVALID_HANDLE;
+  if (target->deleted) return ERROR_KEY_DELETED;
+  if ((access & needed) == 0) return ERROR_ACCESS_DENIED;
+  return checkFault(call, target->path, access);
+}
+
 HKEY newHandle(std::shared_ptr<StandInKey> key, REGSAM access) {
   auto* handle = new StandInKeyHandle{std::move(key), access};
   state().handles.insert(handle);
@@ -240,12 +252,8 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM a
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, BYTE* data, LPDWORD dataSize) {
   State& s = state();
   std::lock_guard guard(s.lock);
-  REGSAM access = 0;
-  auto target = resolveHandle(key, &access);
-  if (!target) return ERROR_INVALID_HANDLE;
-  if (target->deleted) return ERROR_KEY_DELETED;
-  if ((access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  if (LONG e = checkFault(standin::RegCall::Query, target->path, access)) return e;
+  std::shared_ptr<StandInKey> target;
+  if (LONG e = valueCallTarget(key, KEY_QUERY_VALUE, standin::RegCall::Query, target)) return e;
   auto it = target->values.find(lower(valueName ? valueName : u""));
   if (it == target->values.end()) return ERROR_FILE_NOT_FOUND;
   const auto& value = it->second.second;
@@ -268,12 +276,8 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, BYT
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
   State& s = state();
   std::lock_guard guard(s.lock);
-  REGSAM access = 0;
-  auto target = resolveHandle(key, &access);
-  if (!target) return ERROR_INVALID_HANDLE;
-  if (target->deleted) return ERROR_KEY_DELETED;
-  if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  if (LONG e = checkFault(standin::RegCall::Set, target->path, access)) return e;
+  std::shared_ptr<StandInKey> target;
+  if (LONG e = valueCallTarget(key, KEY_SET_VALUE, standin::RegCall::Set, target)) return e;
   std::u16string name = valueName ? valueName : u"";
   target->values[lower(name)] = {name, standin::RegValue{type, std::vector<BYTE>(data, data + dataSize)}};
   return ERROR_SUCCESS;
@@ -282,12 +286,8 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYT
 LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD, LPWSTR, LPDWORD, void*) {
   State& s = state();
   std::lock_guard guard(s.lock);
-  REGSAM access = 0;
-  auto target = resolveHandle(key, &access);
-  if (!target) return ERROR_INVALID_HANDLE;
-  if (target->deleted) return ERROR_KEY_DELETED;
-  if ((access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
-  if (LONG e = checkFault(standin::RegCall::Enumerate, target->path, access)) return e;
+  std::shared_ptr<StandInKey> target;
+  if (LONG e = valueCallTarget(key, KEY_ENUMERATE_SUB_KEYS, standin::RegCall::Enumerate, target)) return e;
   if (index >= target->subkeys.size()) return ERROR_NO_MORE_ITEMS;
   auto it = target->subkeys.begin();
   std::advance(it, index);
