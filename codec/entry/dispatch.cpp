@@ -1,8 +1,6 @@
 #include "entry/dispatch.h"
 
-#include "lzw/float_lzw_coders.h"
 #include "lzw/lzw_coders.h"
-#include "lzw/plane_split_coders.h"
 #include "lzw/wide_coders.h"
 #include "word/word_coders.h"
 

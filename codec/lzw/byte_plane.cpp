@@ -30,7 +30,7 @@
 #include "entry/byte_io.h"
 #include "entry/codec_context.h"
 #include "lzw/lzw_core.h"
-#include "lzw/plane_split_coders.h"
+#include "lzw/lzw_coders.h"
 
 namespace reduct {
 namespace {

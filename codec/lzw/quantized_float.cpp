@@ -37,7 +37,7 @@
 #include "entry/byte_io.h"
 #include "entry/codec_context.h"
 #include "lzw/difference_model.h"
-#include "lzw/float_lzw_coders.h"
+#include "lzw/lzw_coders.h"
 #include "lzw/lzw_core.h"
 
 namespace reduct {
