@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -23,12 +24,25 @@ using reduct::test::Code;
 using reduct::test::hex;
 using reduct::test::ReferenceAlphabet;
 
+// Hands out the symbols in blocks of 1, 2, 3, ... 61 symbols in turn, so
+// that block ends fall at every point of a string, a miss and a clear.
 template <Alphabet A>
 struct Symbols {
     static constexpr Alphabet ALPHABET = A;
+    using Symbol = reduct::lzw::SymbolOf<A>;
+    explicit Symbols(const std::vector<unsigned>* s) : symbols(s) {}
     const std::vector<unsigned>* symbols;
     std::size_t at = 0;
-    unsigned NextSymbol() { return (*symbols)[at++]; }
+    std::size_t size = 0;
+    std::vector<Symbol> block;
+    const Symbol* NextBlock() {
+        size = std::min(block.size() % 61 + 1, symbols->size() - at);
+        block.assign(symbols->begin() + static_cast<std::ptrdiff_t>(at),
+                     symbols->begin() + static_cast<std::ptrdiff_t>(at + size));
+        at += size;
+        return block.data();
+    }
+    std::size_t blockSize() const { return size; }
     bool moreInput() const { return at < symbols->size(); }
 };
 
@@ -46,15 +60,26 @@ ReferenceAlphabet referenceOf(Alphabet a) {
 }
 
 // One pass into a destination filled with 0xFF; returns the coded bytes.
-template <Alphabet A>
-Bytes encodePass(const std::vector<unsigned>& symbols) {
+template <Alphabet A, typename Dictionary>
+Bytes encodePassWith(const std::vector<unsigned>& symbols) {
     Bytes dst(symbols.size() * 2 + 16, 0xFF);
     BitWriter out(dst.data(), static_cast<std::int32_t>(dst.size()));
     Symbols<A> model{&symbols};
-    CodeDictionary dictionary;
-    reduct::lzw::EncodeDriver(model, out, dictionary);
+    auto dictionary = std::make_unique<Dictionary>();
+    reduct::lzw::EncodeDriver(model, out, *dictionary);
     dst.resize(static_cast<std::size_t>(out.finish()));
     return dst;
+}
+
+// The hashed dictionary's stream; for byte symbols the direct table must
+// give the very same bytes.
+template <Alphabet A>
+Bytes encodePass(const std::vector<unsigned>& symbols) {
+    Bytes coded = encodePassWith<A, CodeDictionary>(symbols);
+    if constexpr (A != Alphabet::WIDE_SYMBOLS) {
+        EXPECT_EQ((encodePassWith<A, reduct::lzw::DirectDictionary>(symbols)), coded);
+    }
+    return coded;
 }
 
 template <Alphabet A>

@@ -48,17 +48,25 @@ public:
     PlaneSymbols(const std::uint8_t* src, std::int64_t offset, std::int64_t words) noexcept
         : at_(src + offset), left_(words) {}
 
-    unsigned NextSymbol() noexcept {
-        const unsigned s = *at_;
-        at_ += 2;
-        --left_;
-        return s;
+    // The next plane bytes, gathered into a block.
+    const std::uint8_t* NextBlock() noexcept {
+        const std::int64_t n = left_ < BLOCK ? left_ : BLOCK;
+        for (std::int64_t i = 0; i < n; ++i) buffer_[i] = at_[2 * i];
+        at_ += 2 * n;
+        left_ -= n;
+        size_ = static_cast<std::size_t>(n);
+        return buffer_;
     }
+    std::size_t blockSize() const noexcept { return size_; }
     bool moreInput() const noexcept { return left_ > 0; }
 
 private:
+    static constexpr std::int64_t BLOCK = 4096;
+
     const std::uint8_t* at_;
     std::int64_t left_;
+    std::size_t size_ = 0;
+    std::uint8_t buffer_[BLOCK];
 };
 
 // Receives one decoded plane and stores plane byte i at dst[2i + offset],
@@ -115,11 +123,13 @@ CodecResult EncodeBytePlaneLzw(const CodecContext& ctx) noexcept {
 
     lzw::BitWriter out(ctx.dst, ctx.dstCap);
     out.put(static_cast<std::uint32_t>(ctx.srcLen), 32);
-    lzw::CodeDictionary dictionary;
-    PlaneSymbols<Alphabet::BYTE_SYMBOLS> high(ctx.src, 1, words);
-    lzw::EncodeDriver(high, out, dictionary);
-    PlaneSymbols<Alphabet::BYTE_SYMBOLS_2> low(ctx.src, 0, words);
-    lzw::EncodeDriver(low, out, dictionary);
+    lzw::WithDictionary<Alphabet::BYTE_SYMBOLS>(words, [&](auto& dictionary) noexcept {
+        PlaneSymbols<Alphabet::BYTE_SYMBOLS> high(ctx.src, 1, words);
+        lzw::EncodeDriver(high, out, dictionary);
+        PlaneSymbols<Alphabet::BYTE_SYMBOLS_2> low(ctx.src, 0, words);
+        lzw::EncodeDriver(low, out, dictionary);
+        return 0;
+    });
     return encodedLength(out.finish());
 }
 

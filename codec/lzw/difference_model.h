@@ -44,25 +44,10 @@ public:
     // `samples` holds sampleCount >= 2 samples of W bytes; sample 0 only
     // starts the differences.
     DifferenceSymbols(const std::uint8_t* samples, std::int64_t sampleCount, Policy policy) noexcept
-        : samples_(samples),
-          sampleCount_(sampleCount),
-          remaining_((sampleCount - 1) * SAMPLE_SIZE),
-          policy_(policy),
-          previous_(policy_.load(samples)) {}
+        : samples_(samples), sampleCount_(sampleCount), policy_(policy), previous_(policy_.load(samples)) {}
 
-    unsigned NextSymbol() noexcept {
-        if (at_ == end_) refill();
-        --remaining_;
-        return buffer_[at_++];
-    }
-    // Symbols are left while source samples are not yet all differenced.
-    bool moreInput() const noexcept { return remaining_ > 0; }
-
-private:
-    static constexpr std::int64_t SAMPLE_SIZE = static_cast<std::int64_t>(W);
-    static constexpr std::int64_t BLOCK = 1024;
-
-    void refill() noexcept {
+    // The bytes of the differences of up to BLOCK more samples.
+    const std::uint8_t* NextBlock() noexcept {
         const std::int64_t left = sampleCount_ - next_;
         const std::int64_t n = left < BLOCK ? left : BLOCK;
         const std::uint8_t* p = samples_ + next_ * SAMPLE_SIZE;
@@ -76,17 +61,23 @@ private:
         }
         previous_ = previous;
         next_ += n;
-        at_ = 0;
-        end_ = static_cast<std::size_t>(n * SAMPLE_SIZE);
+        size_ = static_cast<std::size_t>(n * SAMPLE_SIZE);
+        return buffer_;
     }
+    std::size_t blockSize() const noexcept { return size_; }
+    // Symbols are left while source samples are not yet all differenced.
+    bool moreInput() const noexcept { return next_ < sampleCount_; }
+
+private:
+    static constexpr std::int64_t SAMPLE_SIZE = static_cast<std::int64_t>(W);
+    static constexpr std::int64_t BLOCK = 1024;
 
     const std::uint8_t* samples_;
     std::int64_t sampleCount_;
-    std::int64_t remaining_;  // symbols not yet handed out
     Policy policy_;
     Value previous_;         // the sample differenced last
     std::int64_t next_ = 1;  // the next sample to difference
-    std::size_t at_ = 0, end_ = 0;
+    std::size_t size_ = 0;
     std::uint8_t buffer_[BLOCK * W];
 };
 
@@ -164,8 +155,11 @@ std::int64_t encodeDifferences(const CodecContext& ctx, LeadIn writeLeadIn,
     BitWriter out(ctx.dst, ctx.dstCap);
     writeLeadIn(out);
     DifferenceSymbols<W, Policy> symbols(samples, sampleCount, policy);
-    CodeDictionary dictionary;
-    EncodeDriver(symbols, out, dictionary);
+    WithDictionary<Alphabet::BYTE_SYMBOLS>((sampleCount - 1) * static_cast<std::int64_t>(W),
+                                           [&](auto& dictionary) noexcept {
+                                               EncodeDriver(symbols, out, dictionary);
+                                               return 0;
+                                           });
     return out.finish();
 }
 

@@ -51,17 +51,26 @@ public:
     ExponentSymbols(const std::uint8_t* src, std::int64_t samples) noexcept
         : at_(src), left_(samples) {}
 
-    unsigned NextSymbol() noexcept {
-        const std::uint32_t w = load32(at_);
-        at_ += 4;
-        --left_;
-        return w >> MANTISSA_BITS;
+    // The sign-and-exponent fields of the next samples, gathered into a block.
+    const std::uint16_t* NextBlock() noexcept {
+        const std::int64_t n = left_ < BLOCK ? left_ : BLOCK;
+        for (std::int64_t i = 0; i < n; ++i)
+            buffer_[i] = static_cast<std::uint16_t>(load32(at_ + 4 * i) >> MANTISSA_BITS);
+        at_ += 4 * n;
+        left_ -= n;
+        size_ = static_cast<std::size_t>(n);
+        return buffer_;
     }
+    std::size_t blockSize() const noexcept { return size_; }
     bool moreInput() const noexcept { return left_ > 0; }
 
 private:
+    static constexpr std::int64_t BLOCK = 2048;
+
     const std::uint8_t* at_;
     std::int64_t left_;
+    std::size_t size_ = 0;
+    std::uint16_t buffer_[BLOCK];
 };
 
 // Receives the decoded symbols and writes each sample with its mantissa,
@@ -128,8 +137,10 @@ CodecResult EncodeFloatSplitLzw(const CodecContext& ctx) noexcept {
         out.put(load32(ctx.src + 4 * i) & MANTISSA_MASK, MANTISSA_BITS);
 
     ExponentSymbols symbols(ctx.src, samples);
-    lzw::CodeDictionary dictionary;
-    lzw::EncodeDriver(symbols, out, dictionary);
+    lzw::WithDictionary<Alphabet::WIDE_SYMBOLS>(samples, [&](auto& dictionary) noexcept {
+        lzw::EncodeDriver(symbols, out, dictionary);
+        return 0;
+    });
     return encodedLength(out.finish());
 }
 

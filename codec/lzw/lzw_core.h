@@ -24,10 +24,12 @@
 // How a method uses the engine:
 //   Encoding: the method writes its raw header through a BitWriter (putBytes
 //   or put), then calls EncodeDriver(model, writer, dictionary) once per
-//   pass, then writer.finish() for the length. The model supplies
+//   pass (the dictionary from WithDictionary), then writer.finish() for the
+//   length. The model hands out its symbols in blocks of one or more:
 //     static constexpr Alphabet ALPHABET;   // BYTE_SYMBOLS, BYTE_SYMBOLS_2 or WIDE_SYMBOLS
-//     unsigned NextSymbol();                // next symbol; counts the input it consumed
-//     bool moreInput() const;               // the method's more-input test
+//     const Symbol* NextBlock();            // the next block; valid until the next call
+//     std::size_t blockSize() const;        // symbols in the block NextBlock returned
+//     bool moreInput() const;               // whether another block follows
 //   Decoding: the method reads its header through a BitReader, calls
 //   DecodeDriver(reader, sink, table) once per pass (a CodeTable<std::uint8_t>
 //   for the byte alphabets, <std::uint16_t> for WIDE_SYMBOLS), runs its final flush,
@@ -50,6 +52,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
@@ -293,43 +296,133 @@ private:
     unsigned used_ = 0;
 };
 
+// The encoder's dictionary for long inputs of byte symbols: a direct table
+// of every (symbol, prefix) pair, 2 bytes per pair, 1 MB in all, on the heap.
+// A look-up is a single load whose address takes the prefix as it is, so the
+// chain from one symbol's code to the next symbol's look-up is as short as
+// it can be, and no look-up ever branches on what it finds but the one test
+// for a miss. Rows are per symbol, so the children of recent codes under one
+// symbol share cache lines. Allocation may fail; ready() says whether the
+// table exists, and callers fall back to CodeDictionary.
+class DirectDictionary {
+public:
+    static constexpr unsigned SYMBOLS = 256;
+
+    DirectDictionary() noexcept
+        : child_(static_cast<std::uint16_t*>(std::calloc(std::size_t{SYMBOLS} * CODE_LIMIT,
+                                                         sizeof(std::uint16_t)))) {}
+    ~DirectDictionary() { std::free(child_); }
+    DirectDictionary(const DirectDictionary&) = delete;
+    DirectDictionary& operator=(const DirectDictionary&) = delete;
+
+    bool ready() const noexcept { return child_ != nullptr; }
+
+    void reset() noexcept {
+        for (unsigned i = 0; i < used_; ++i) child_[usedSlots_[i]] = 0;
+        used_ = 0;
+    }
+
+    // The same contract as CodeDictionary::find: the code, or 0 with `slot`
+    // set to where the pair belongs.
+    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) noexcept {
+        // The row's address depends on the symbol alone and is ready early;
+        // only the prefix's scaled index stands between one code and the
+        // next load.
+        const std::uint16_t* row = child_ + symbol * std::size_t{CODE_LIMIT};
+        const unsigned code = row[prefix];
+        slot = symbol * CODE_LIMIT + prefix;
+        return code;
+    }
+
+    void add(unsigned slot, unsigned /*prefix*/, unsigned /*symbol*/, unsigned code) noexcept {
+        child_[slot] = static_cast<std::uint16_t>(code);
+        usedSlots_[used_++] = slot;
+    }
+
+private:
+    std::uint16_t* child_;
+    std::uint32_t usedSlots_[CODE_LIMIT];
+    unsigned used_ = 0;
+};
+
+// Below this many symbols a pass is too short to repay the direct table's
+// allocation and first touches; the hashed dictionary serves it.
+inline constexpr std::int64_t DIRECT_DICTIONARY_MIN_SYMBOLS = 32768;
+
+// Calls body(dictionary) with the dictionary suited to a pass (or passes
+// in turn) of `symbols` symbols, and returns what it returns.
+template <Alphabet A, typename Body>
+auto WithDictionary(std::int64_t symbols, Body body) noexcept {
+    if constexpr (AlphabetTraits<A>::SYMBOLS == DirectDictionary::SYMBOLS) {
+        if (symbols >= DIRECT_DICTIONARY_MIN_SYMBOLS) {
+            DirectDictionary direct;
+            if (direct.ready()) return body(direct);
+        }
+    }
+    CodeDictionary hashed;
+    return body(hashed);
+}
+
 // One pass: the clear code, the codes of every symbol the model hands out,
-// and the end code, appended to `out` wherever it stands.
-template <typename Model>
-void EncodeDriver(Model& model, BitWriter& out, CodeDictionary& dictionary) noexcept {
+// and the end code, appended to `out` wherever it stands. The symbols are
+// walked block by block from plain arrays, and the writer is a local copy:
+// the loop's state stays in registers, where the model's or the caller's
+// objects would be reloaded after every byte stored.
+template <typename Model, typename Dictionary>
+void EncodeDriver(Model& model, BitWriter& out, Dictionary& dictionary) noexcept {
     using T = AlphabetTraits<Model::ALPHABET>;
+    using Symbol = typename T::Symbol;
     dictionary.reset();
     unsigned nextCode = T::FIRST;
     unsigned codeWidth = T::WIDTH;
-    out.put(T::CLEAR, codeWidth);
+    BitWriter writer = out;
+    writer.put(T::CLEAR, codeWidth);
 
-    unsigned prefix = model.NextSymbol();
-    while (model.moreInput()) {
-        const unsigned symbol = model.NextSymbol();
-        unsigned slot = 0;
-        const unsigned code = dictionary.find(prefix, symbol, slot);
-        if (code != 0) {
-            prefix = code;
-            continue;
+    const Symbol* at = nullptr;
+    const Symbol* end = nullptr;
+    // Every pass holds at least one symbol, and a block at least one.
+    auto nextSymbol = [&]() noexcept -> unsigned {
+        if (at == end) {
+            at = model.NextBlock();
+            end = at + model.blockSize();
         }
-        out.put(prefix, codeWidth);
-        dictionary.add(slot, prefix, symbol, nextCode);
-        ++nextCode;
-        if (nextCode == 513 || nextCode == 1025) ++codeWidth;
-        prefix = symbol;
-        if (nextCode == CODE_LIMIT && model.moreInput()) {
-            // A full dictionary: the symbol stands alone as a code, then the
-            // clear; the next string starts with the next symbol.
-            out.put(symbol, codeWidth);
-            out.put(T::CLEAR, codeWidth);
-            dictionary.reset();
-            nextCode = T::FIRST;
-            codeWidth = T::WIDTH;
-            prefix = model.NextSymbol();
+        return *at++;
+    };
+
+    unsigned prefix = nextSymbol();
+    for (;;) {
+        while (at != end) {
+            const unsigned symbol = *at++;
+            unsigned slot = 0;
+            const unsigned code = dictionary.find(prefix, symbol, slot);
+            if (code != 0) {
+                prefix = code;
+                continue;
+            }
+            writer.put(prefix, codeWidth);
+            dictionary.add(slot, prefix, symbol, nextCode);
+            ++nextCode;
+            if (nextCode == 513 || nextCode == 1025) ++codeWidth;
+            prefix = symbol;
+            if (nextCode == CODE_LIMIT) [[unlikely]] {
+                if (at == end && !model.moreInput()) break;
+                // A full dictionary: the symbol stands alone as a code, then
+                // the clear; the next string starts with the next symbol.
+                writer.put(symbol, codeWidth);
+                writer.put(T::CLEAR, codeWidth);
+                dictionary.reset();
+                nextCode = T::FIRST;
+                codeWidth = T::WIDTH;
+                prefix = nextSymbol();
+            }
         }
+        if (!model.moreInput()) break;
+        at = model.NextBlock();
+        end = at + model.blockSize();
     }
-    out.put(prefix, codeWidth);
-    out.put(T::END, codeWidth);
+    writer.put(prefix, codeWidth);
+    writer.put(T::END, codeWidth);
+    out = writer;
 }
 
 // ---------------------------------------------------------------------------
