@@ -347,7 +347,7 @@ private:
 
 // Below this many symbols a pass is too short to repay the direct table's
 // allocation and first touches; the hashed dictionary serves it.
-inline constexpr std::int64_t DIRECT_DICTIONARY_MIN_SYMBOLS = 32768;
+inline constexpr std::int64_t DIRECT_DICTIONARY_MIN_SYMBOLS = 16384;
 
 // Calls body(dictionary) with the dictionary suited to a pass (or passes
 // in turn) of `symbols` symbols, and returns what it returns.
