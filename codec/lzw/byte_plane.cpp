@@ -21,10 +21,10 @@
 // than the decoder reads it; the decoder gives that bit (the first bit of
 // the clear code 258) back before the second pass.
 //
-// No plane buffers are needed: the encoder reads each plane straight from
-// the source with a stride of 2, and the decoder writes the high bytes of
-// the first pass into the odd destination bytes and the low bytes of the
-// second pass into the even ones. A stream whose passes do not both hold
+// No whole-plane buffers are needed: the encoder gathers each plane from
+// the source with a stride of 2, a block at a time, and the decoder writes
+// the high bytes of the first pass into the odd destination bytes and the
+// low bytes of the second pass into the even ones. A stream whose passes do not both hold
 // exactly N symbols, or whose stored length is not a positive even number,
 // was not made by the encoder and is refused.
 #include "entry/byte_io.h"
@@ -40,34 +40,9 @@ using lzw::Alphabet;
 constexpr std::int32_t HEADER_BYTES = 4;
 
 // One plane of the source: every second byte, from `offset`.
+constexpr auto planeByte = [](const std::uint8_t* word) noexcept { return *word; };
 template <Alphabet A>
-class PlaneSymbols {
-public:
-    static constexpr Alphabet ALPHABET = A;
-
-    PlaneSymbols(const std::uint8_t* src, std::int64_t offset, std::int64_t words) noexcept
-        : at_(src + offset), left_(words) {}
-
-    // The next plane bytes, gathered into a block.
-    const std::uint8_t* NextBlock() noexcept {
-        const std::int64_t n = left_ < BLOCK ? left_ : BLOCK;
-        for (std::int64_t i = 0; i < n; ++i) buffer_[i] = at_[2 * i];
-        at_ += 2 * n;
-        left_ -= n;
-        size_ = static_cast<std::size_t>(n);
-        return buffer_;
-    }
-    std::size_t blockSize() const noexcept { return size_; }
-    bool moreInput() const noexcept { return left_ > 0; }
-
-private:
-    static constexpr std::int64_t BLOCK = 4096;
-
-    const std::uint8_t* at_;
-    std::int64_t left_;
-    std::size_t size_ = 0;
-    std::uint8_t buffer_[BLOCK];
-};
+using PlaneSymbols = lzw::RecordSymbols<A, 2, decltype(planeByte)>;
 
 // Receives one decoded plane and stores plane byte i at dst[2i + offset],
 // where that lies inside the capacity. A plane longer than the stored length
@@ -124,9 +99,9 @@ CodecResult EncodeBytePlaneLzw(const CodecContext& ctx) noexcept {
     lzw::BitWriter out(ctx.dst, ctx.dstCap);
     out.put(static_cast<std::uint32_t>(ctx.srcLen), 32);
     lzw::WithDictionary<Alphabet::BYTE_SYMBOLS>(words, [&](auto& dictionary) noexcept {
-        PlaneSymbols<Alphabet::BYTE_SYMBOLS> high(ctx.src, 1, words);
+        PlaneSymbols<Alphabet::BYTE_SYMBOLS> high(ctx.src + 1, words, planeByte);
         lzw::EncodeDriver(high, out, dictionary);
-        PlaneSymbols<Alphabet::BYTE_SYMBOLS_2> low(ctx.src, 0, words);
+        PlaneSymbols<Alphabet::BYTE_SYMBOLS_2> low(ctx.src, words, planeByte);
         lzw::EncodeDriver(low, out, dictionary);
         return 0;
     });

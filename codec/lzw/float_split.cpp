@@ -44,34 +44,10 @@ constexpr std::int64_t codeStreamStart(std::int64_t samples) noexcept {
 }
 
 // The sign-and-exponent symbols of the samples, in order.
-class ExponentSymbols {
-public:
-    static constexpr Alphabet ALPHABET = Alphabet::WIDE_SYMBOLS;
-
-    ExponentSymbols(const std::uint8_t* src, std::int64_t samples) noexcept
-        : at_(src), left_(samples) {}
-
-    // The sign-and-exponent fields of the next samples, gathered into a block.
-    const std::uint16_t* NextBlock() noexcept {
-        const std::int64_t n = left_ < BLOCK ? left_ : BLOCK;
-        for (std::int64_t i = 0; i < n; ++i)
-            buffer_[i] = static_cast<std::uint16_t>(load32(at_ + 4 * i) >> MANTISSA_BITS);
-        at_ += 4 * n;
-        left_ -= n;
-        size_ = static_cast<std::size_t>(n);
-        return buffer_;
-    }
-    std::size_t blockSize() const noexcept { return size_; }
-    bool moreInput() const noexcept { return left_ > 0; }
-
-private:
-    static constexpr std::int64_t BLOCK = 2048;
-
-    const std::uint8_t* at_;
-    std::int64_t left_;
-    std::size_t size_ = 0;
-    std::uint16_t buffer_[BLOCK];
+constexpr auto signAndExponent = [](const std::uint8_t* sample) noexcept {
+    return load32(sample) >> MANTISSA_BITS;
 };
+using ExponentSymbols = lzw::RecordSymbols<Alphabet::WIDE_SYMBOLS, 4, decltype(signAndExponent)>;
 
 // Receives the decoded symbols and writes each sample with its mantissa,
 // where the sample lies inside the capacity. More symbols than samples is
@@ -136,7 +112,7 @@ CodecResult EncodeFloatSplitLzw(const CodecContext& ctx) noexcept {
     for (std::int64_t i = 0; i < samples; ++i)
         out.put(load32(ctx.src + 4 * i) & MANTISSA_MASK, MANTISSA_BITS);
 
-    ExponentSymbols symbols(ctx.src, samples);
+    ExponentSymbols symbols(ctx.src, samples, signAndExponent);
     lzw::WithDictionary<Alphabet::WIDE_SYMBOLS>(samples, [&](auto& dictionary) noexcept {
         lzw::EncodeDriver(symbols, out, dictionary);
         return 0;

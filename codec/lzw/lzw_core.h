@@ -363,6 +363,40 @@ auto WithDictionary(std::int64_t symbols, Body body) noexcept {
     return body(hashed);
 }
 
+// A model for sources whose symbols come one per record of STRIDE bytes,
+// each worked out from its record by `extract`; the symbols are gathered
+// into blocks for the driver.
+template <Alphabet A, std::size_t STRIDE, typename Extract>
+class RecordSymbols {
+public:
+    static constexpr Alphabet ALPHABET = A;
+    using Symbol = SymbolOf<A>;
+
+    RecordSymbols(const std::uint8_t* first, std::int64_t records, Extract extract) noexcept
+        : at_(first), left_(records), extract_(extract) {}
+
+    const Symbol* NextBlock() noexcept {
+        const std::int64_t n = left_ < BLOCK ? left_ : BLOCK;
+        for (std::int64_t i = 0; i < n; ++i)
+            buffer_[i] = static_cast<Symbol>(extract_(at_ + i * static_cast<std::int64_t>(STRIDE)));
+        at_ += n * static_cast<std::int64_t>(STRIDE);
+        left_ -= n;
+        size_ = static_cast<std::size_t>(n);
+        return buffer_;
+    }
+    std::size_t blockSize() const noexcept { return size_; }
+    bool moreInput() const noexcept { return left_ > 0; }
+
+private:
+    static constexpr std::int64_t BLOCK = 2048;
+
+    const std::uint8_t* at_;
+    std::int64_t left_;
+    Extract extract_;
+    std::size_t size_ = 0;
+    Symbol buffer_[BLOCK];
+};
+
 // One pass: the clear code, the codes of every symbol the model hands out,
 // and the end code, appended to `out` wherever it stands. The symbols are
 // walked block by block from plain arrays, and the writer is a local copy:
