@@ -24,9 +24,9 @@
 // No whole-plane buffers are needed: the encoder gathers each plane from
 // the source with a stride of 2, a block at a time, and the decoder writes
 // the high bytes of the first pass into the odd destination bytes and the
-// low bytes of the second pass into the even ones. A stream whose passes do not both hold
-// exactly N symbols, or whose stored length is not a positive even number,
-// was not made by the encoder and is refused.
+// low bytes of the second pass into the even ones. A stream whose passes do
+// not both hold exactly N symbols, or whose stored length is not a positive
+// even number, was not made by the encoder and is refused.
 #include "entry/byte_io.h"
 #include "entry/codec_context.h"
 #include "lzw/lzw_core.h"
@@ -39,7 +39,8 @@ using lzw::Alphabet;
 
 constexpr std::int32_t HEADER_BYTES = 4;
 
-// One plane of the source: every second byte, from `offset`.
+// One plane of the source: every second byte (the high bytes from src + 1,
+// the low bytes from src).
 constexpr auto planeByte = [](const std::uint8_t* word) noexcept { return *word; };
 template <Alphabet A>
 using PlaneSymbols = lzw::RecordSymbols<A, 2, decltype(planeByte)>;
@@ -103,7 +104,6 @@ CodecResult EncodeBytePlaneLzw(const CodecContext& ctx) noexcept {
         lzw::EncodeDriver(high, out, dictionary);
         PlaneSymbols<Alphabet::BYTE_SYMBOLS_2> low(ctx.src, words, planeByte);
         lzw::EncodeDriver(low, out, dictionary);
-        return 0;
     });
     return encodedLength(out.finish());
 }

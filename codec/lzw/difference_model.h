@@ -158,7 +158,6 @@ std::int64_t encodeDifferences(const CodecContext& ctx, LeadIn writeLeadIn,
     WithDictionary<Alphabet::BYTE_SYMBOLS>((sampleCount - 1) * static_cast<std::int64_t>(W),
                                            [&](auto& dictionary) noexcept {
                                                EncodeDriver(symbols, out, dictionary);
-                                               return 0;
                                            });
     return out.finish();
 }

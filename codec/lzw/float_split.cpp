@@ -115,7 +115,6 @@ CodecResult EncodeFloatSplitLzw(const CodecContext& ctx) noexcept {
     ExponentSymbols symbols(ctx.src, samples, signAndExponent);
     lzw::WithDictionary<Alphabet::WIDE_SYMBOLS>(samples, [&](auto& dictionary) noexcept {
         lzw::EncodeDriver(symbols, out, dictionary);
-        return 0;
     });
     return encodedLength(out.finish());
 }

@@ -350,7 +350,7 @@ private:
 inline constexpr std::int64_t DIRECT_DICTIONARY_MIN_SYMBOLS = 16384;
 
 // Calls body(dictionary) with the dictionary suited to a pass (or passes
-// in turn) of `symbols` symbols, and returns what it returns.
+// in turn) of `symbols` symbols.
 template <Alphabet A, typename Body>
 auto WithDictionary(std::int64_t symbols, Body body) noexcept {
     if constexpr (AlphabetTraits<A>::SYMBOLS == DirectDictionary::SYMBOLS) {
