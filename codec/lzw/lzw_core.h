@@ -50,6 +50,7 @@
 
 #include <reduct/codec.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -296,53 +297,59 @@ private:
     unsigned used_ = 0;
 };
 
-// The encoder's dictionary for long inputs of byte symbols: a direct table
-// of every (symbol, prefix) pair, 2 bytes per pair, 1 MB in all, on the heap.
-// A look-up is a single load whose address takes the prefix as it is, so the
-// chain from one symbol's code to the next symbol's look-up is as short as
-// it can be, and no look-up ever branches on what it finds but the one test
-// for a miss. Rows are per symbol, so the children of recent codes under one
-// symbol share cache lines. Allocation may fail; ready() says whether the
-// table exists, and callers fall back to CodeDictionary.
+// The encoder's dictionary for long passes of byte symbols: a direct table
+// of every (symbol, prefix) pair, 2 bytes per pair, 1 MB in all, on the heap,
+// with its own walk (EncodeDriver hands a pass to encodePass).
+//
+// A pair that is absent holds its own symbol. On a miss the next string
+// starts with that symbol, so whatever the look-up finds is the next prefix,
+// hit or miss: the walk's only dependent step from symbol to symbol is one
+// load, whose address waits on nothing else. What a miss also does (emit the
+// prefix, add the pair, count the code) is done on every symbol with the
+// miss as a 0/1 factor, so no branch waits on the look-up either; a hit adds
+// its pair to a spare slot past the table instead. A full dictionary is the
+// one branch taken on data, once per 1790 codes. Where most symbols miss, a
+// walk that branches on the miss serves better (see encodePass). The codes
+// emitted are gathered in a small buffer and packed with their widths a
+// chunk at a time.
+//
+// Allocation may fail; ready() says whether the table exists, and callers
+// fall back to CodeDictionary, which codes the same stream.
 class DirectDictionary {
 public:
     static constexpr unsigned SYMBOLS = 256;
 
     DirectDictionary() noexcept
-        : child_(static_cast<std::uint16_t*>(std::calloc(std::size_t{SYMBOLS} * CODE_LIMIT,
-                                                         sizeof(std::uint16_t)))) {}
+        : child_(static_cast<std::uint16_t*>(std::malloc((TABLE + 1) * sizeof(std::uint16_t)))) {
+        if (child_ == nullptr) return;
+        for (unsigned s = 0; s < SYMBOLS; ++s) {
+            std::uint16_t* row = child_ + std::size_t{s} * CODE_LIMIT;
+            for (unsigned p = 0; p < CODE_LIMIT; ++p) row[p] = static_cast<std::uint16_t>(s);
+        }
+        child_[TABLE] = 0;
+    }
     ~DirectDictionary() { std::free(child_); }
     DirectDictionary(const DirectDictionary&) = delete;
     DirectDictionary& operator=(const DirectDictionary&) = delete;
 
     bool ready() const noexcept { return child_ != nullptr; }
 
-    void reset() noexcept {
-        for (unsigned i = 0; i < used_; ++i) child_[usedSlots_[i]] = 0;
-        used_ = 0;
-    }
-
-    // The same contract as CodeDictionary::find: the code, or 0 with `slot`
-    // set to where the pair belongs.
-    unsigned find(unsigned prefix, unsigned symbol, unsigned& slot) noexcept {
-        // The row's address depends on the symbol alone and is ready early;
-        // only the prefix's scaled index stands between one code and the
-        // next load.
-        const std::uint16_t* row = child_ + symbol * std::size_t{CODE_LIMIT};
-        const unsigned code = row[prefix];
-        slot = symbol * CODE_LIMIT + prefix;
-        return code;
-    }
-
-    void add(unsigned slot, unsigned /*prefix*/, unsigned /*symbol*/, unsigned code) noexcept {
-        child_[slot] = static_cast<std::uint16_t>(code);
-        usedSlots_[used_++] = slot;
-    }
+    // One pass of a byte-symbol model; see EncodeDriver.
+    template <typename Model>
+    void encodePass(Model& model, BitWriter& out) noexcept;
 
 private:
+    static constexpr std::size_t TABLE = std::size_t{SYMBOLS} * CODE_LIMIT;  // the spare slot's index
+    static constexpr std::size_t CHUNK = 4096;  // symbols walked between packings
+
+    // Every pair added since the last clear holds its own symbol again.
+    void clear(unsigned used) noexcept {
+        for (unsigned i = 0; i < used; ++i)
+            child_[usedSlots_[i]] = static_cast<std::uint16_t>(usedSlots_[i] / CODE_LIMIT);
+    }
+
     std::uint16_t* child_;
     std::uint32_t usedSlots_[CODE_LIMIT];
-    unsigned used_ = 0;
 };
 
 // Below this many symbols a pass is too short to repay the direct table's
@@ -457,6 +464,160 @@ void EncodeDriver(Model& model, BitWriter& out, Dictionary& dictionary) noexcept
     writer.put(prefix, codeWidth);
     writer.put(T::END, codeWidth);
     out = writer;
+}
+
+namespace detail {
+
+// Packs the codes a walk gathered, giving each the width the encoder holds
+// when it emits it: a data code is as wide as the dictionary's next code,
+// which grows by one with each, and a clear or end code is as wide as the
+// code before it. The codes of one pass may come in any number of calls.
+template <Alphabet A>
+class CodePacker {
+    using T = AlphabetTraits<A>;
+
+public:
+    void pack(BitWriter& out, const std::uint16_t* codes, std::size_t n) noexcept {
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned code = codes[i];
+            if (code == T::CLEAR || code == T::END) {
+                out.put(code, width_);
+                nextCode_ = T::FIRST;
+            } else {
+                width_ = 9u + (nextCode_ > 512 ? 1u : 0u) + (nextCode_ > 1024 ? 1u : 0u);
+                out.put(code, width_);
+                ++nextCode_;
+            }
+        }
+    }
+
+private:
+    unsigned nextCode_ = T::FIRST;
+    unsigned width_ = T::WIDTH;
+};
+
+}  // namespace detail
+
+template <typename Model>
+void DirectDictionary::encodePass(Model& model, BitWriter& out) noexcept {
+    using T = AlphabetTraits<Model::ALPHABET>;
+    static_assert(T::SYMBOLS == SYMBOLS && T::FIRST > SYMBOLS);
+    using Symbol = typename T::Symbol;
+
+    std::uint16_t* const table = child_;
+    std::uint32_t* const usedSlots = usedSlots_;
+    BitWriter writer = out;
+    detail::CodePacker<Model::ALPHABET> packer;
+    // A chunk emits at most one code per symbol, plus the symbol and clear
+    // of a full dictionary, or the last prefix and the end code.
+    std::uint16_t codes[CHUNK + 4];
+    std::size_t emitted = 0;
+    codes[emitted++] = T::CLEAR;
+
+    const Symbol* at = nullptr;
+    const Symbol* end = nullptr;
+    auto nextSymbol = [&]() noexcept -> unsigned {
+        if (at == end) {
+            at = model.NextBlock();
+            end = at + model.blockSize();
+        }
+        return *at++;
+    };
+
+    unsigned nextCode = T::FIRST;
+    unsigned used = 0;
+    unsigned prefix = nextSymbol();
+    bool last = false;  // a full dictionary on the last symbol: no clear follows
+
+    // Walks symbols up to `stop`, or to a clear. SELECT: the branch-free
+    // step; otherwise a step that branches on the miss.
+    auto walk = [&]<bool SELECT>(const Symbol* stop) noexcept {
+        while (at != stop) {
+            const unsigned symbol = *at++;
+            const std::uint16_t* row = table + std::size_t{symbol} * CODE_LIMIT;
+#if defined(__GNUC__)
+            // Keeps the row's address whole, so the compiler cannot fold the
+            // symbol's part in beside the prefix and lengthen the chain by
+            // an add.
+            __asm__("" : "+r"(row));
+#endif
+            const unsigned next = row[prefix];
+            const unsigned slot = symbol * CODE_LIMIT + prefix;
+            if constexpr (SELECT) {
+                const unsigned miss = next < SYMBOLS;
+                const std::size_t onMiss = std::size_t{0} - miss;  // all ones on a miss
+                codes[emitted] = static_cast<std::uint16_t>(prefix);
+                emitted += miss;
+                table[TABLE ^ ((slot ^ TABLE) & onMiss)] = static_cast<std::uint16_t>(nextCode);
+                usedSlots[used] = slot;
+                used += miss;
+                nextCode += miss;
+            } else {
+                if (next >= SYMBOLS) {
+                    prefix = next;
+                    continue;
+                }
+                codes[emitted++] = static_cast<std::uint16_t>(prefix);
+                table[slot] = static_cast<std::uint16_t>(nextCode);
+                usedSlots[used++] = slot;
+                ++nextCode;
+                // The symbol itself, not the load that found it, so that a
+                // run of misses does not chain its look-ups.
+                prefix = symbol;
+            }
+            if constexpr (SELECT) prefix = next;
+            if (nextCode == CODE_LIMIT) [[unlikely]] {
+                if (at == end && !model.moreInput()) {
+                    last = true;
+                    return;
+                }
+                // A full dictionary: the symbol stands alone as a code, then
+                // the clear; the next string starts with the next symbol,
+                // which may open a new block.
+                codes[emitted++] = static_cast<std::uint16_t>(symbol);
+                codes[emitted++] = T::CLEAR;
+                clear(used);
+                used = 0;
+                nextCode = T::FIRST;
+                prefix = nextSymbol();
+                return;
+            }
+        }
+    };
+
+    // Branch-free, unless most symbols are misses (data that barely
+    // repeats): there the branch is easy to predict, and a miss's next
+    // look-up need not wait for the last. Each chunk's share of misses
+    // picks the walk for the next.
+    bool select = true;
+    while (!last) {
+        while (at != end && !last) {
+            const std::size_t length = std::min(static_cast<std::size_t>(end - at), CHUNK);
+            const Symbol* stop = at + length;
+            if (select) {
+                walk.template operator()<true>(stop);
+            } else {
+                walk.template operator()<false>(stop);
+            }
+            if (at == stop) select = emitted * 2 <= length;
+            packer.pack(writer, codes, emitted);
+            emitted = 0;
+        }
+        if (last || !model.moreInput()) break;
+        at = model.NextBlock();
+        end = at + model.blockSize();
+    }
+    codes[emitted++] = static_cast<std::uint16_t>(prefix);
+    codes[emitted++] = T::END;
+    packer.pack(writer, codes, emitted);
+    clear(used);
+    out = writer;
+}
+
+// A pass on the direct table takes its own walk.
+template <typename Model>
+void EncodeDriver(Model& model, BitWriter& out, DirectDictionary& dictionary) noexcept {
+    dictionary.encodePass(model, out);
 }
 
 // ---------------------------------------------------------------------------
