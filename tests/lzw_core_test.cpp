@@ -173,21 +173,70 @@ TEST(LzwCore, EveryAlphabetMatchesThePlainEncoderAndDecodesBack) {
     }
 }
 
+TEST(LzwCore, DirectTableWalkMatchesThePlainEncoderAtItsEdges) {
+    // encodePass checks the direct table's stream against the hashed
+    // dictionary's, and expectMatchesReference that one against the plain
+    // encoder.
+    std::mt19937 rng(5);
+    auto randomBytes = [&](std::size_t n) {
+        std::vector<unsigned> v(n);
+        for (auto& s : v) s = static_cast<unsigned>(rng() & 0xFFu);
+        return v;
+    };
+
+    // Stretches that barely repeat between stretches of long strings: the
+    // walk changes its step from chunk to chunk, across dictionary clears.
+    std::vector<unsigned> mixed;
+    for (unsigned round = 0; round < 4; ++round) {
+        const std::vector<unsigned> noise = randomBytes(9000);
+        mixed.insert(mixed.end(), noise.begin(), noise.end());
+        for (unsigned i = 0; i < 15000; ++i) mixed.push_back((i / 7 + round) % 5);
+    }
+    expectMatchesReference<Alphabet::BYTE_SYMBOLS>(mixed, "noise and long strings in turn");
+
+    // Passes whose end code is written at 512 and 1024 codes (one bit
+    // narrower than the decoder reads it), and one whose dictionary fills
+    // on its last symbol (no clear follows).
+    const std::vector<unsigned> all = randomBytes(8000);
+    for (unsigned target : {512u, 1024u, 2048u}) {
+        std::size_t n = 2;
+        while (n < all.size()) {
+            const std::vector<unsigned> head(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(n));
+            const auto pass = reduct::test::referenceCodes(head, reduct::test::REF_BYTES);
+            if (target == 2048 ? pass.fullOnLast : pass.endNextCode == target) break;
+            ++n;
+        }
+        ASSERT_LT(n, all.size()) << target;
+        const std::vector<unsigned> head(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(n));
+        expectMatchesReference<Alphabet::BYTE_SYMBOLS>(head, "ends at a width change or a full dictionary");
+    }
+}
+
 // Two passes back to back in one bit stream: a 4-byte header, high bytes in
 // the first alphabet, low bytes in the second.
-Bytes encodePlanes(const std::vector<unsigned>& high, const std::vector<unsigned>& low,
-                   std::uint8_t header) {
+template <typename Dictionary>
+Bytes encodePlanesWith(const std::vector<unsigned>& high, const std::vector<unsigned>& low,
+                       std::uint8_t header) {
     Bytes dst(high.size() * 4 + 32, 0xFF);
     BitWriter out(dst.data(), static_cast<std::int32_t>(dst.size()));
     const std::uint8_t h[4] = {header, 0, 0, 0};
     out.putBytes(h, 4);
-    CodeDictionary dictionary;
+    auto dictionary = std::make_unique<Dictionary>();
     Symbols<Alphabet::BYTE_SYMBOLS> first{&high};
-    reduct::lzw::EncodeDriver(first, out, dictionary);
+    reduct::lzw::EncodeDriver(first, out, *dictionary);
     Symbols<Alphabet::BYTE_SYMBOLS_2> second{&low};
-    reduct::lzw::EncodeDriver(second, out, dictionary);
+    reduct::lzw::EncodeDriver(second, out, *dictionary);
     dst.resize(static_cast<std::size_t>(out.finish()));
     return dst;
+}
+
+// Both dictionaries, which must agree: a code of the wrong width in the
+// first pass would show in where the second one starts.
+Bytes encodePlanes(const std::vector<unsigned>& high, const std::vector<unsigned>& low,
+                   std::uint8_t header) {
+    Bytes coded = encodePlanesWith<CodeDictionary>(high, low, header);
+    EXPECT_EQ(encodePlanesWith<reduct::lzw::DirectDictionary>(high, low, header), coded);
+    return coded;
 }
 
 int decodePlanes(const Bytes& coded, std::vector<unsigned>& high, std::vector<unsigned>& low) {
