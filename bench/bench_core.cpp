@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <memory>
 
 #if defined(REDUCT_HAVE_ZSTD)
 #include <zstd.h>
@@ -43,6 +45,46 @@ double bestTime(double minTime, Op&& op) {
         ++runs;
     }
     return best;
+}
+
+// A row whose encode and decode are still to be timed. Its buffers live in
+// the closures, so rows can be prepared first and timed together.
+struct Job {
+    Row row;
+    std::size_t srcBytes = 0;
+    std::function<void()> encode, decode;  // empty: nothing to time
+    double bestEnc = 1e30, bestDec = 1e30;
+};
+
+double timeOnce(const std::function<void()>& op) {
+    const auto t0 = Clock::now();
+    op();
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Times every job's encode and decode in turn, round after round, keeping
+// each one's best run: zlib and the methods are measured side by side in
+// the same stretch of time, so a machine whose speed drifts (shared cores,
+// clock changes) shifts them alike and their ratios hold. Rounds go on
+// until each operation has had about minTime, and at least two are run.
+void timeInRounds(std::vector<Job>& jobs, double minTime) {
+    std::size_t ops = 0;
+    for (const Job& j : jobs) ops += (j.encode ? 1u : 0u) + (j.decode ? 1u : 0u);
+    double spent = 0;
+    for (int round = 0; round < 2 || spent < minTime * static_cast<double>(ops); ++round) {
+        for (Job& j : jobs) {
+            if (j.encode) {
+                const double t = timeOnce(j.encode);
+                j.bestEnc = std::min(j.bestEnc, t);
+                spent += t;
+            }
+            if (j.decode) {
+                const double t = timeOnce(j.decode);
+                j.bestDec = std::min(j.bestDec, t);
+                spent += t;
+            }
+        }
+    }
 }
 
 double mbps(std::size_t bytes, double seconds) {
@@ -104,117 +146,124 @@ double largestError(Kind kind, int method, const std::vector<std::uint8_t>& src,
     return worst;
 }
 
-Row zlibRow(const std::vector<std::uint8_t>& src, int level, double minTime) {
-    Row row;
-    row.codec = "zlib level " + std::to_string(level);
+Job zlibJob(const std::vector<std::uint8_t>& src, int level) {
+    Job job;
+    job.srcBytes = src.size();
+    job.row.codec = "zlib level " + std::to_string(level);
     const uLongf bound = compressBound(static_cast<uLong>(src.size()));
-    std::vector<Bytef> packed(bound), back(src.size());
-    uLongf packedLen = bound;
-    const double te = bestTime(minTime, [&] {
-        packedLen = bound;
-        compress2(packed.data(), &packedLen, src.data(), static_cast<uLong>(src.size()), level);
-    });
-    uLongf backLen = static_cast<uLongf>(back.size());
-    const double td = bestTime(minTime, [&] {
-        backLen = static_cast<uLongf>(back.size());
-        uncompress(back.data(), &backLen, packed.data(), packedLen);
-    });
-    row.codedBytes = packedLen;
-    row.ratio = static_cast<double>(src.size()) / static_cast<double>(packedLen);
-    row.encMBs = mbps(src.size(), te);
-    row.decMBs = mbps(src.size(), td);
-    row.exact = backLen == src.size() && std::equal(back.begin(), back.end(), src.begin());
-    row.check = row.exact ? "exact" : "MISMATCH";
-    return row;
+    auto packed = std::make_shared<std::vector<Bytef>>(bound);
+    auto back = std::make_shared<std::vector<Bytef>>(src.size());
+    auto packedLen = std::make_shared<uLongf>(bound);
+    const Bytef* s = src.data();
+    const auto n = static_cast<uLong>(src.size());
+    job.encode = [packed, packedLen, bound, s, n, level] {
+        *packedLen = bound;
+        compress2(packed->data(), packedLen.get(), s, n, level);
+    };
+    job.decode = [packed, packedLen, back] {
+        uLongf backLen = static_cast<uLongf>(back->size());
+        uncompress(back->data(), &backLen, packed->data(), *packedLen);
+    };
+    job.encode();
+    uLongf backLen = static_cast<uLongf>(back->size());
+    uncompress(back->data(), &backLen, packed->data(), *packedLen);
+    job.row.codedBytes = *packedLen;
+    job.row.ratio = static_cast<double>(src.size()) / static_cast<double>(*packedLen);
+    job.row.exact = backLen == src.size() && std::equal(back->begin(), back->end(), src.begin());
+    job.row.check = job.row.exact ? "exact" : "MISMATCH";
+    return job;
 }
 
 #if defined(REDUCT_HAVE_ZSTD)
-Row zstdRow(const std::vector<std::uint8_t>& src, int level, double minTime) {
-    Row row;
-    row.codec = "zstd level " + std::to_string(level);
-    std::vector<std::uint8_t> packed(ZSTD_compressBound(src.size())), back(src.size());
-    std::size_t n = 0, m = 0;
-    const double te = bestTime(minTime, [&] {
-        n = ZSTD_compress(packed.data(), packed.size(), src.data(), src.size(), level);
-    });
-    const double td = bestTime(minTime, [&] { m = ZSTD_decompress(back.data(), back.size(), packed.data(), n); });
-    row.codedBytes = n;
-    row.ratio = static_cast<double>(src.size()) / static_cast<double>(n);
-    row.encMBs = mbps(src.size(), te);
-    row.decMBs = mbps(src.size(), td);
-    row.exact = m == src.size() && back == src;
-    row.check = row.exact ? "exact" : "MISMATCH";
-    return row;
+Job zstdJob(const std::vector<std::uint8_t>& src, int level) {
+    Job job;
+    job.srcBytes = src.size();
+    job.row.codec = "zstd level " + std::to_string(level);
+    auto packed = std::make_shared<std::vector<std::uint8_t>>(ZSTD_compressBound(src.size()));
+    auto back = std::make_shared<std::vector<std::uint8_t>>(src.size());
+    auto n = std::make_shared<std::size_t>(0);
+    const std::uint8_t* s = src.data();
+    const std::size_t len = src.size();
+    job.encode = [packed, n, s, len, level] { *n = ZSTD_compress(packed->data(), packed->size(), s, len, level); };
+    job.decode = [packed, n, back] { ZSTD_decompress(back->data(), back->size(), packed->data(), *n); };
+    job.encode();
+    const std::size_t m = ZSTD_decompress(back->data(), back->size(), packed->data(), *n);
+    job.row.codedBytes = *n;
+    job.row.ratio = static_cast<double>(src.size()) / static_cast<double>(*n);
+    job.row.exact = m == src.size() && *back == src;
+    job.row.check = job.row.exact ? "exact" : "MISMATCH";
+    return job;
 }
 #endif
 
 #if defined(REDUCT_HAVE_LZ4)
-Row lz4Row(const std::vector<std::uint8_t>& src, double minTime) {
-    Row row;
-    row.codec = "lz4";
+Job lz4Job(const std::vector<std::uint8_t>& src) {
+    Job job;
+    job.srcBytes = src.size();
+    job.row.codec = "lz4";
     const int srcLen = static_cast<int>(src.size());
-    std::vector<char> packed(static_cast<std::size_t>(LZ4_compressBound(srcLen)));
-    std::vector<std::uint8_t> back(src.size());
-    int n = 0, m = 0;
+    auto packed = std::make_shared<std::vector<char>>(static_cast<std::size_t>(LZ4_compressBound(srcLen)));
+    auto back = std::make_shared<std::vector<std::uint8_t>>(src.size());
+    auto n = std::make_shared<int>(0);
     const char* s = reinterpret_cast<const char*>(src.data());
-    const double te = bestTime(minTime, [&] {
-        n = LZ4_compress_default(s, packed.data(), srcLen, static_cast<int>(packed.size()));
-    });
-    const double td = bestTime(minTime, [&] {
-        m = LZ4_decompress_safe(packed.data(), reinterpret_cast<char*>(back.data()), n, srcLen);
-    });
-    row.codedBytes = static_cast<std::size_t>(n);
-    row.ratio = static_cast<double>(src.size()) / n;
-    row.encMBs = mbps(src.size(), te);
-    row.decMBs = mbps(src.size(), td);
-    row.exact = m == srcLen && back == src;
-    row.check = row.exact ? "exact" : "MISMATCH";
-    return row;
+    job.encode = [packed, n, s, srcLen] {
+        *n = LZ4_compress_default(s, packed->data(), srcLen, static_cast<int>(packed->size()));
+    };
+    job.decode = [packed, n, back, srcLen] {
+        LZ4_decompress_safe(packed->data(), reinterpret_cast<char*>(back->data()), *n, srcLen);
+    };
+    job.encode();
+    const int m = LZ4_decompress_safe(packed->data(), reinterpret_cast<char*>(back->data()), *n, srcLen);
+    job.row.codedBytes = static_cast<std::size_t>(*n);
+    job.row.ratio = static_cast<double>(src.size()) / *n;
+    job.row.exact = m == srcLen && *back == src;
+    job.row.check = job.row.exact ? "exact" : "MISMATCH";
+    return job;
 }
 #endif
 
-Row methodRow(const Sample& s, int m, double minTime) {
-    Row row;
+Job methodJob(const Sample& s, int m) {
+    Job job;
+    Row& row = job.row;
     row.method = m;
     row.codec = std::to_string(m) + " " + METHOD_NAMES[m];
     row.lossless = methodIsLossless(m);
-    const std::vector<std::uint8_t> src = reduct::samples::methodSource(s, m);
-    const auto srcLen = static_cast<std::int32_t>(src.size());
-    std::vector<std::uint8_t> coded(src.size() * 2 + 1024);
-    const auto cap = static_cast<std::int32_t>(coded.size());
-    CodecResult r = Encode(src.data(), srcLen, m, 0, coded.data(), cap);
+    auto src = std::make_shared<const std::vector<std::uint8_t>>(reduct::samples::methodSource(s, m));
+    job.srcBytes = src->size();
+    const auto srcLen = static_cast<std::int32_t>(src->size());
+    auto coded = std::make_shared<std::vector<std::uint8_t>>(src->size() * 2 + 1024);
+    const auto cap = static_cast<std::int32_t>(coded->size());
+    const CodecResult r = Encode(src->data(), srcLen, m, 0, coded->data(), cap);
     row.status = r.status;
     if (r.status == CODEC_BAD_METHOD) {
         row.check = "not built";
-        return row;
+        return job;
     }
     if (r.status != CODEC_OK) {
         row.check = r.status == CODEC_BAD_VALUE ? "not codable (value)"
                     : r.status == CODEC_BAD_LENGTH ? "not codable (length)"
                     : r.status == CODEC_TIME_ORDER ? "not codable (time order)"
                                                    : "ENCODE FAILED";
-        return row;
+        return job;
     }
     const std::int32_t codedLen = r.length;
-    const double te = bestTime(minTime, [&] { Encode(src.data(), srcLen, m, 0, coded.data(), cap); });
-    std::vector<std::uint8_t> back(src.size() + 64);
-    CodecResult d{};
-    const double td = bestTime(minTime, [&] {
-        d = Decode(coded.data(), codedLen, m, back.data(), static_cast<std::int32_t>(back.size()));
-    });
+    auto back = std::make_shared<std::vector<std::uint8_t>>(src->size() + 64);
+    const CodecResult d = Decode(coded->data(), codedLen, m, back->data(), static_cast<std::int32_t>(back->size()));
     row.codedBytes = static_cast<std::size_t>(codedLen);
-    row.ratio = static_cast<double>(src.size()) / codedLen;
-    row.encMBs = mbps(src.size(), te);
-    row.decMBs = mbps(src.size(), td);
+    row.ratio = static_cast<double>(src->size()) / codedLen;
     if (d.status != CODEC_OK) {
         row.check = "DECODE FAILED";
-        return row;
+        return job;
     }
-    back.resize(static_cast<std::size_t>(d.length));
-    row.exact = back == src;
-    if (!row.exact) row.maxError = largestError(s.kind, m, src, back);
+    const std::vector<std::uint8_t> decoded(back->begin(), back->begin() + d.length);
+    row.exact = decoded == *src;
+    if (!row.exact) row.maxError = largestError(s.kind, m, *src, decoded);
     row.check = row.exact ? "exact" : row.lossless ? "MISMATCH" : "lossy";
-    return row;
+    job.encode = [src, coded, srcLen, m, cap] { Encode(src->data(), srcLen, m, 0, coded->data(), cap); };
+    job.decode = [coded, back, codedLen, m] {
+        Decode(coded->data(), codedLen, m, back->data(), static_cast<std::int32_t>(back->size()));
+    };
+    return job;
 }
 
 bool failed(const Row& r) {
@@ -245,28 +294,34 @@ Report measure(const Sample& s, const Options& o) {
     rep.name = s.name;
     rep.kind = std::string(reduct::samples::kindName(s.kind));
     rep.bytes = s.bytes.size();
-    for (int level : o.zlibLevels) {
-        rep.rows.push_back(zlibRow(s.bytes, level, o.minTime));
-        if (level == 1) {
-            rep.zlib1EncMBs = rep.rows.back().encMBs;
-            rep.zlib1DecMBs = rep.rows.back().decMBs;
-        }
-    }
+    std::vector<Job> jobs;
+    for (int level : o.zlibLevels) jobs.push_back(zlibJob(s.bytes, level));
     if (o.otherCodecs) {
 #if defined(REDUCT_HAVE_ZSTD)
-        rep.rows.push_back(zstdRow(s.bytes, 1, o.minTime));
-        rep.rows.push_back(zstdRow(s.bytes, 3, o.minTime));
+        jobs.push_back(zstdJob(s.bytes, 1));
+        jobs.push_back(zstdJob(s.bytes, 3));
 #endif
 #if defined(REDUCT_HAVE_LZ4)
-        rep.rows.push_back(lz4Row(s.bytes, o.minTime));
+        jobs.push_back(lz4Job(s.bytes));
 #endif
     }
     std::vector<int> methods = o.methods;
     if (methods.empty()) methods = reduct::samples::methodsFor(s.kind);
     for (int m : methods) {
         if (m < 0 || m > MAX_METHOD) continue;
-        rep.rows.push_back(methodRow(s, m, o.minTime));
-        if (failed(rep.rows.back())) ++rep.failures;
+        jobs.push_back(methodJob(s, m));
+    }
+    timeInRounds(jobs, o.minTime);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        Row row = jobs[i].row;
+        if (jobs[i].encode) row.encMBs = mbps(jobs[i].srcBytes, jobs[i].bestEnc);
+        if (jobs[i].decode) row.decMBs = mbps(jobs[i].srcBytes, jobs[i].bestDec);
+        if (i < o.zlibLevels.size() && o.zlibLevels[i] == 1) {
+            rep.zlib1EncMBs = row.encMBs;
+            rep.zlib1DecMBs = row.decMBs;
+        }
+        if (row.method >= 0 && failed(row)) ++rep.failures;
+        rep.rows.push_back(std::move(row));
     }
     return rep;
 }
