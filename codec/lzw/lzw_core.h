@@ -745,6 +745,11 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
     unsigned codeWidth = T::WIDTH;
     unsigned previous = 0;
     std::size_t previousAt = 0;  // index in hist where the previous string starts
+    // The previous string's length and head, kept at hand: the next entry
+    // is built from them, and reloading them from the table would wait on
+    // the stores that just wrote it.
+    unsigned previousLength = 1;
+    typename Table::Head previousHead = 0;
 
     // Room for the longest string; slides the history when it runs out.
     auto makeRoom = [&]() noexcept {
@@ -761,8 +766,8 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
     };
     // Entry nextCode: the previous string followed by `first`.
     auto define = [&](Symbol first) noexcept {
-        const unsigned n = table.length_[previous];
-        const typename Table::Head head = table.head_[previous];
+        const unsigned n = previousLength;
+        const typename Table::Head head = previousHead;
         table.prefix_[nextCode] = static_cast<std::uint16_t>(previous);
         table.last_[nextCode] = first;
         table.length_[nextCode] = static_cast<std::uint16_t>(n + 1);
@@ -792,6 +797,8 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
         hist[fill] = static_cast<Symbol>(code);
         previous = code;
         previousAt = fill;
+        previousLength = 1;
+        previousHead = table.head_[code];
         ++fill;
 
         bool ended = false;
@@ -812,7 +819,7 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
                 if (code != nextCode || nextCode == CODE_LIMIT) return CODEC_BAD_STREAM;
                 // The entry being defined: the previous string and its own
                 // first symbol. Define it first, then expand it like any other.
-                define(hist[previousAt]);
+                define(static_cast<Symbol>(previousHead));
                 definedHere = true;
             } else if (nextCode == CODE_LIMIT) [[unlikely]] {
                 return CODEC_BAD_STREAM;
@@ -820,7 +827,8 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
             if (!makeRoom()) return CODEC_BAD_STREAM;
             const std::size_t at = fill;
             const std::size_t n = table.length_[code];
-            std::memcpy(hist + at, &table.head_[code], sizeof(typename Table::Head));
+            const typename Table::Head head = table.head_[code];
+            std::memcpy(hist + at, &head, sizeof head);
             if (n > HEAD) [[unlikely]] {
                 const std::uint32_t back =
                     base + static_cast<std::uint32_t>(at) - table.start_[code];
@@ -835,11 +843,14 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
                 }
             }
             fill = at + n;
-            if (!definedHere) define(hist[at]);
+            // A string's first symbol is the lowest of its head.
+            if (!definedHere) define(static_cast<Symbol>(head));
             ++nextCode;
             if (nextCode == 512 || nextCode == 1024) ++codeWidth;
             previous = code;
             previousAt = at;
+            previousLength = static_cast<unsigned>(n);
+            previousHead = head;
         }
         if (ended) break;
     }
