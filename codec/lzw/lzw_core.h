@@ -643,6 +643,7 @@ public:
             last_[s] = static_cast<Symbol>(s);
             length_[s] = 1;
             head_[s] = s;
+            tail_[s] = 0;
         }
         // Block copies may read a few symbols past what was written.
         std::memset(history_, 0, sizeof history_);
@@ -654,11 +655,14 @@ public:
     std::uint16_t length_[CODE_LIMIT];
     std::uint32_t start_[CODE_LIMIT];  // history position, modulo 2^32
     // The first HEAD symbols of the string (all of a shorter one, zeros
-    // after it), so that most strings are written with one store: eight
-    // bytes, or two 9-bit symbols (kept small, as that table is the larger).
+    // after it) and the next HEAD, so that most strings are written with two
+    // stores and no branch on their length: up to sixteen bytes, or four
+    // 9-bit symbols (kept small, as that table is the larger).
     using Head = std::conditional_t<sizeof(Symbol) == 1, std::uint64_t, std::uint32_t>;
     static constexpr std::size_t HEAD = sizeof(Head) / sizeof(Symbol);
     Head head_[CODE_LIMIT];
+    Head tail_[CODE_LIMIT];
+    static_assert(SLACK >= 2 * HEAD);
     Symbol history_[HISTORY + SLACK];
 };
 
@@ -750,6 +754,7 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
     // the stores that just wrote it.
     unsigned previousLength = 1;
     typename Table::Head previousHead = 0;
+    typename Table::Head previousTail = 0;
 
     // Room for the longest string; slides the history when it runs out.
     auto makeRoom = [&]() noexcept {
@@ -772,11 +777,14 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
         table.last_[nextCode] = first;
         table.length_[nextCode] = static_cast<std::uint16_t>(n + 1);
         table.start_[nextCode] = base + static_cast<std::uint32_t>(previousAt);
-        table.head_[nextCode] =
-            n < HEAD
-                ? static_cast<typename Table::Head>(
-                      head | (static_cast<typename Table::Head>(first) << (8 * sizeof(Symbol) * n)))
-                : head;
+        using Head = typename Table::Head;
+        constexpr unsigned BITS = 8 * sizeof(Symbol);
+        // The new symbol lands in the head, in the tail, or past both.
+        const Head inHead = n < HEAD ? static_cast<Head>(static_cast<Head>(first) << (BITS * (n % HEAD))) : 0;
+        const Head inTail =
+            n - HEAD < HEAD ? static_cast<Head>(static_cast<Head>(first) << (BITS * (n % HEAD))) : 0;
+        table.head_[nextCode] = static_cast<Head>(head | inHead);
+        table.tail_[nextCode] = static_cast<Head>(previousTail | inTail);
     };
 
     std::uint32_t code;
@@ -799,6 +807,7 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
         previousAt = fill;
         previousLength = 1;
         previousHead = table.head_[code];
+        previousTail = 0;
         ++fill;
 
         bool ended = false;
@@ -828,8 +837,10 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
             const std::size_t at = fill;
             const std::size_t n = table.length_[code];
             const typename Table::Head head = table.head_[code];
+            const typename Table::Head tail = table.tail_[code];
             std::memcpy(hist + at, &head, sizeof head);
-            if (n > HEAD) [[unlikely]] {
+            std::memcpy(hist + at + HEAD, &tail, sizeof tail);
+            if (n > 2 * HEAD) [[unlikely]] {
                 const std::uint32_t back =
                     base + static_cast<std::uint32_t>(at) - table.start_[code];
                 if (back <= at) {
@@ -851,6 +862,7 @@ CodecStatus DecodeCodes(BitReader& in, Sink& sink,
             previousAt = at;
             previousLength = static_cast<unsigned>(n);
             previousHead = head;
+            previousTail = tail;
         }
         if (ended) break;
     }
