@@ -508,8 +508,9 @@ void DirectDictionary::encodePass(Model& model, BitWriter& out) noexcept {
     std::uint32_t* const usedSlots = usedSlots_;
     BitWriter writer = out;
     detail::CodePacker<Model::ALPHABET> packer;
-    // A chunk emits at most one code per symbol, plus the symbol and clear
-    // of a full dictionary, or the last prefix and the end code.
+    // A chunk emits at most one code per symbol, plus the first clear, the
+    // symbol and clear of a full dictionary, or the last prefix and the end
+    // code.
     std::uint16_t codes[CHUNK + 4];
     std::size_t emitted = 0;
     codes[emitted++] = T::CLEAR;
@@ -552,6 +553,7 @@ void DirectDictionary::encodePass(Model& model, BitWriter& out) noexcept {
                 usedSlots[used] = slot;
                 used += miss;
                 nextCode += miss;
+                prefix = next;
             } else {
                 if (next >= SYMBOLS) {
                     prefix = next;
@@ -565,7 +567,6 @@ void DirectDictionary::encodePass(Model& model, BitWriter& out) noexcept {
                 // run of misses does not chain its look-ups.
                 prefix = symbol;
             }
-            if constexpr (SELECT) prefix = next;
             if (nextCode == CODE_LIMIT) [[unlikely]] {
                 if (at == end && !model.moreInput()) {
                     last = true;
