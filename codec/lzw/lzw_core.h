@@ -116,6 +116,10 @@ using SymbolOf = typename AlphabetTraits<A>::Symbol;
 class BitWriter {
 public:
     BitWriter(std::uint8_t* dst, std::int32_t cap) noexcept : dst_(dst), cap_(cap < 0 ? 0 : cap) {}
+    // Starts at bit `startBit` (below 8) of byte `startByte`; the bits below
+    // it in that byte are stored as zero.
+    BitWriter(std::uint8_t* dst, std::int32_t cap, std::int64_t startByte, unsigned startBit) noexcept
+        : dst_(dst), cap_(cap < 0 ? 0 : cap), pos_(startByte), bits_(startBit) {}
 
     // Raw bytes, each packed as an 8-bit field (plain bytes when the
     // writer stands on a byte boundary, as it does for headers).

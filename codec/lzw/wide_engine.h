@@ -29,6 +29,7 @@
 #include <cstring>
 
 #include "entry/byte_io.h"
+#include "lzw/lzw_core.h"
 
 namespace reduct::wide {
 
@@ -206,47 +207,19 @@ class WideCodeWriter {
 public:
     WideCodeWriter(std::uint8_t* dst, std::int32_t cap, std::int64_t startByte,
                    unsigned startBit) noexcept
-        : dst_(dst), cap_(cap < 0 ? 0 : cap), pos_(startByte), bits_(startBit) {}
+        : out_(dst, cap, startByte, startBit) {}
 
-    void PutWideCode(std::uint32_t code, unsigned width) noexcept { put(code, width); }
+    void PutWideCode(std::uint32_t code, unsigned width) noexcept { out_.put(code, width); }
     // The value must be below 4096: its bits would otherwise run into the
     // next field.
-    void PutRawField(std::uint32_t value) noexcept { put(value, RAW_FIELD_BITS); }
+    void PutRawField(std::uint32_t value) noexcept { out_.put(value, RAW_FIELD_BITS); }
 
     // Stores the last partly filled byte (or one zero byte when the stream
     // ends on a byte boundary) and returns the stream's length from dst.
-    std::int64_t finish() noexcept {
-        for (unsigned n = bits_ / 8 + 1; n > 0; --n) {
-            if (pos_ < cap_) dst_[pos_] = static_cast<std::uint8_t>(acc_);
-            ++pos_;
-            acc_ >>= 8;
-        }
-        bits_ = 0;
-        return pos_;
-    }
+    std::int64_t finish() noexcept { return out_.finish(); }
 
 private:
-    void put(std::uint32_t value, unsigned width) noexcept {
-        acc_ |= static_cast<std::uint64_t>(value) << bits_;
-        bits_ += width;
-        if (bits_ >= 32) {
-            if (pos_ + 4 <= cap_) {
-                store32(dst_ + pos_, static_cast<std::uint32_t>(acc_));
-            } else {
-                for (std::int64_t i = 0; i < 4; ++i)
-                    if (pos_ + i < cap_) dst_[pos_ + i] = static_cast<std::uint8_t>(acc_ >> (8 * i));
-            }
-            pos_ += 4;
-            acc_ >>= 32;
-            bits_ -= 32;
-        }
-    }
-
-    std::uint8_t* dst_;
-    std::int64_t cap_;
-    std::int64_t pos_;
-    std::uint64_t acc_ = 0;
-    unsigned bits_;
+    lzw::BitWriter out_;
 };
 
 // Reads fields least significant bit first from byte `startByte`, bit
